@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace orv {
+
+// The header values of one message as the mail library hands them out: subject, date and
+// sender decoded to readable text, the header as the server sent it.
+struct MailHeaderFields {
+    QString subject;
+    QString date;
+    QString from;
+    QString header;
+};
+
+// The mail library's functions with the results the program relies on. The program calls
+// them in the documented order on the user-interface thread; the real implementation is
+// the POP3 engine, libcurl SMTP and GMime, tests may use a recording double.
+class MailLibrary {
+public:
+    virtual ~MailLibrary() = default;
+
+    virtual void NMailInitializeWinSock() = 0;
+    virtual void NMailSetOption(int option, int value) = 0;
+
+    // A connection handle, or -1 when the server cannot be reached.
+    virtual int NMailPop3Connect(const QString &server) = 0;
+    // The number of messages on the server; negative on failure (see NMailGetMessage).
+    // `apop` is -1 for APOP, 0 for USER/PASS.
+    virtual int NMailPop3Authenticate(int handle, const QString &userId, const QString &password,
+                                      int apop) = 0;
+    virtual int NMailPop3GetMailStatus(int handle, int number, MailHeaderFields &fields,
+                                       int flag) = 0;
+    // The message size in bytes, negative on failure.
+    virtual int NMailPop3GetMailSize(int handle, int number) = 0;
+    // Fills the fields and the body; the header and the body are the text as the server
+    // sent it. Negative on failure.
+    virtual int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
+                                 int flag, int option) = 0;
+    // Decodes the whole message, writes its attachments into `attachmentFolder` and
+    // rewrites the fields and the body with the decoded text. 1 when attachments were
+    // written, 0 when there were none, -5 when an attachment cannot be written, -6 for an
+    // incomplete split message.
+    virtual int NMailAttachmentFileFirst(MailHeaderFields &fields, QString &body,
+                                         const QString &attachmentFolder,
+                                         const QString &temporaryFile,
+                                         const QString &wholeMessage) = 0;
+    virtual void NMailAttachmentFileClose() = 0;
+    virtual int NMailPop3DeleteMail(int handle, int number) = 0;
+    // QUIT: the deletions of the session take effect here and only here.
+    virtual int NMailPop3Close(int handle) = 0;
+
+    // An absent argument (std::nullopt) is a null pointer, which differs from an empty text.
+    // Negative when the message was not sent.
+    virtual int NMailSmtpSendMail(const std::optional<QString> &server,
+                                  const std::optional<QString> &to,
+                                  const std::optional<QString> &cc,
+                                  const std::optional<QString> &bcc,
+                                  const std::optional<QString> &from,
+                                  const std::optional<QString> &subject,
+                                  const std::optional<QString> &body,
+                                  const std::optional<QString> &extraHeader,
+                                  const std::optional<QString> &attachments, int flag) = 0;
+
+    // The last failure as a sentence for the user.
+    virtual QString NMailGetMessage() = 0;
+    virtual void NMailEndWinSock() = 0;
+};
+
+} // namespace orv

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <memory>
+
+namespace orv {
+
+class MailLibrary;
+
+// The mail library the running program uses.
+std::unique_ptr<MailLibrary> createMailLibrary();
+
+} // namespace orv

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+
+#include <functional>
+#include <typeindex>
+#include <unordered_map>
+
+namespace orv {
+
+class App;
+
+// The program's windows, loaded on first reference (hidden) and destroyed when closed, so
+// that a window shown again after a close starts afresh.
+class Forms {
+public:
+    explicit Forms(App &app) : m_app(app) {}
+    ~Forms();
+    Forms(const Forms &) = delete;
+    Forms &operator=(const Forms &) = delete;
+
+    template <typename T> T *get()
+    {
+        QPointer<QWidget> &slot = m_windows[std::type_index(typeid(T))];
+        if (!slot) {
+            auto *window = new T(m_app);
+            window->setAttribute(Qt::WA_DeleteOnClose);
+            slot = window;
+        }
+        return static_cast<T *>(slot.data());
+    }
+
+    template <typename T> bool isLoaded() const
+    {
+        const auto it = m_windows.find(std::type_index(typeid(T)));
+        return it != m_windows.end() && it->second;
+    }
+
+    // Shows a window without waiting for it; one already shown comes to the front.
+    template <typename T> T *show()
+    {
+        T *window = get<T>();
+        showAndRaise(window);
+        return window;
+    }
+
+    // Destroys every loaded window at once, without their closing steps.
+    void unloadAll();
+
+private:
+    static void showAndRaise(QWidget *window);
+
+    App &m_app;
+    std::unordered_map<std::type_index, QPointer<QWidget>> m_windows;
+};
+
+} // namespace orv

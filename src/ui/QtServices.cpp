@@ -1,0 +1,57 @@
+#include "ui/QtServices.h"
+
+#include <QAbstractPrintDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace orv {
+
+QMessageBox::StandardButton QtMessageBoxes::show(QWidget *parent, const MessageBoxRequest &request)
+{
+    QMessageBox box(request.icon, request.title, request.text, request.buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString QtFileDialogs::openFileName(QWidget *parent, const FileDialogRequest &request)
+{
+    return QFileDialog::getOpenFileName(parent, QString(), QString(), request.filter);
+}
+
+QString QtFileDialogs::saveFileName(QWidget *parent, const FileDialogRequest &request)
+{
+    QFileDialog::Options options;
+    if (!request.confirmOverwrite)
+        options |= QFileDialog::DontConfirmOverwrite;
+    return QFileDialog::getSaveFileName(parent, QString(), QString(), request.filter, nullptr,
+                                        options);
+}
+
+PrintChoice QtPrintDialogs::choose(QWidget *parent, QPrinter &printer, bool selectionAvailable)
+{
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, selectionAvailable);
+    if (selectionAvailable)
+        dialog.setPrintRange(QAbstractPrintDialog::Selection);
+    PrintChoice choice;
+    choice.accepted = dialog.exec() == QDialog::Accepted;
+    choice.printSelection = dialog.printRange() == QAbstractPrintDialog::Selection;
+    choice.copies = printer.copyCount();
+    return choice;
+}
+
+void DesktopBrowser::open(const QUrl &url) { QDesktopServices::openUrl(url); }
+
+TimeSeededRandom::TimeSeededRandom()
+    : m_engine(static_cast<std::mt19937::result_type>(QTime::currentTime().msecsSinceStartOfDay()))
+{
+}
+
+int TimeSeededRandom::bounded(int bound)
+{
+    std::uniform_int_distribution<int> distribution(0, bound - 1);
+    return distribution(m_engine);
+}
+
+} // namespace orv

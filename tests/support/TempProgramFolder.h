@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/AppDir.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace orv::test {
+
+// A private program folder for one test: a copy of the installation tree in a temporary
+// folder, removed afterwards.
+class TempProgramFolder {
+public:
+    // With `withInstallationTree` false the folder starts empty.
+    explicit TempProgramFolder(bool withInstallationTree = true);
+
+    const QString &path() const { return m_path; }
+    AppDir appDir() const { return AppDir(m_path); }
+
+    // The absolute path of a program path such as "\★MAilData\krvdata2.data".
+    QString file(const QString &programPath) const;
+    QByteArray readBytes(const QString &programPath) const;
+    void writeBytes(const QString &programPath, const QByteArray &bytes) const;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+// Copies a folder tree.
+void copyTree(const QString &from, const QString &to);
+
+} // namespace orv::test
