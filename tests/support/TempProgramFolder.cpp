@@ -30,7 +30,7 @@ TempProgramFolder::TempProgramFolder(bool withInstallationTree)
         throw std::runtime_error("cannot create a temporary folder");
     m_path = m_dir.path();
     if (withInstallationTree)
-        copyTree(QStringLiteral(ORVAINE_SOURCE_DIR "/assets"), m_path);
+        copyTree(QString::fromUtf8(ORVAINE_PROGRAM_DIR), m_path);
 }
 
 QString TempProgramFolder::file(const QString &programPath) const

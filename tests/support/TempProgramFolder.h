@@ -12,7 +12,8 @@ namespace orv::test {
 // folder, removed afterwards.
 class TempProgramFolder {
 public:
-    // With `withInstallationTree` false the folder starts empty.
+    // A copy of the built program folder (without the executable); with
+    // `withInstallationTree` false the folder starts empty.
     explicit TempProgramFolder(bool withInstallationTree = true);
 
     const QString &path() const { return m_path; }
