@@ -1,0 +1,213 @@
+#include "transport/NMailFacade.h"
+
+#include "core/Cp932.h"
+#include "transport/ServerAddress.h"
+#include "transport/mime/MessageDecoder.h"
+
+#include <limits>
+
+namespace orv {
+
+namespace {
+
+constexpr int kFailure = -1;
+
+// The header block without the empty line that ends it, and the body after that line.
+std::pair<QByteArray, QByteArray> splitHeaderAndBody(const QByteArray &message)
+{
+    if (message.startsWith("\r\n"))
+        return {QByteArray(), message.mid(2)};
+    const qsizetype end = message.indexOf("\r\n\r\n");
+    if (end < 0)
+        return {message, QByteArray()};
+    return {message.left(end + 2), message.mid(end + 4)};
+}
+
+} // namespace
+
+NMailFacade::NMailFacade(Credentials credentials, pop3::Options pop3Options)
+    : m_credentials(std::move(credentials)), m_pop3Options(std::move(pop3Options))
+{
+}
+
+NMailFacade::~NMailFacade() = default;
+
+void NMailFacade::NMailInitializeWinSock()
+{
+    m_lastFailure.clear();
+}
+
+// The only option the program sets is the size of its text buffers, which a QString
+// does not need.
+void NMailFacade::NMailSetOption(int, int) {}
+
+int NMailFacade::fail(const QString &message)
+{
+    m_lastFailure = message;
+    return kFailure;
+}
+
+bool NMailFacade::isCurrent(int handle)
+{
+    if (m_session && handle == m_handle)
+        return true;
+    fail(QStringLiteral("POP3サーバーに接続していません。"));
+    return false;
+}
+
+int NMailFacade::NMailPop3Connect(const QString &server)
+{
+    m_session.reset();
+    m_fetchedNumber = 0;
+    QString reason;
+    const std::optional<ServerAddress> address =
+        parseServerAddress(server, MailProtocol::Pop3, &reason);
+    if (!address)
+        return fail(reason);
+    auto session = std::make_unique<pop3::Session>(m_pop3Options);
+    if (const Status opened = session->open(*address); !opened)
+        return fail(opened.error());
+    m_session = std::move(session);
+    m_handle = m_nextHandle++;
+    return m_handle;
+}
+
+int NMailFacade::NMailPop3Authenticate(int handle, const QString &userId,
+                                       const QString &password, int apop)
+{
+    if (!isCurrent(handle))
+        return kFailure;
+    if (const Status loggedIn = m_session->login(userId, password, apop != 0); !loggedIn)
+        return fail(loggedIn.error());
+    return m_session->messageCount();
+}
+
+const QByteArray *NMailFacade::fetch(int handle, int number)
+{
+    if (!isCurrent(handle))
+        return nullptr;
+    if (m_fetchedNumber == number)
+        return &m_fetchedMessage;
+    m_fetchedNumber = 0;
+    m_fetchedMessage.clear();
+    if (const Status retrieved = m_session->retrieve(number, m_fetchedMessage); !retrieved) {
+        fail(retrieved.error());
+        return nullptr;
+    }
+    m_fetchedNumber = number;
+    return &m_fetchedMessage;
+}
+
+int NMailFacade::NMailPop3GetMailStatus(int handle, int number, MailHeaderFields &fields, int)
+{
+    const QByteArray *message = fetch(handle, number);
+    if (!message)
+        return kFailure;
+    fields = mime::decodeHeaderFields(*message);
+    fields.header = cp932::decode(splitHeaderAndBody(*message).first);
+    return 0;
+}
+
+int NMailFacade::NMailPop3GetMailSize(int handle, int number)
+{
+    if (!isCurrent(handle))
+        return kFailure;
+    const qint64 size = m_session->messageSize(number);
+    if (size < 0)
+        return fail(QStringLiteral("メッセージ %1 はありません。").arg(number));
+    return int(qMin<qint64>(size, std::numeric_limits<int>::max()));
+}
+
+int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fields,
+                                  QString &body, int, int)
+{
+    const QByteArray *message = fetch(handle, number);
+    if (!message)
+        return kFailure;
+    const auto [header, text] = splitHeaderAndBody(*message);
+    fields = mime::decodeHeaderFields(*message);
+    fields.header = cp932::decode(header);
+    body = cp932::decode(text);
+    return 0;
+}
+
+// Decodes from the bytes the server sent when the program hands over the message fetched
+// last: its text went through code page 932 on the way, which would damage 8-bit mail in
+// other charsets.
+int NMailFacade::NMailAttachmentFileFirst(MailHeaderFields &fields, QString &body,
+                                          const QString &attachmentFolder, const QString &,
+                                          const QString &wholeMessage)
+{
+    const QByteArray raw = m_fetchedNumber != 0 ? m_fetchedMessage : cp932::encode(wholeMessage);
+    QString error;
+    const int result = mime::expandMessage(raw, attachmentFolder, fields, body, &error);
+    if (result < 0)
+        m_lastFailure = error;
+    return result;
+}
+
+void NMailFacade::NMailAttachmentFileClose()
+{
+    m_fetchedNumber = 0;
+    m_fetchedMessage.clear();
+}
+
+int NMailFacade::NMailPop3DeleteMail(int handle, int number)
+{
+    if (!isCurrent(handle))
+        return kFailure;
+    if (const Status marked = m_session->markDeleted(number); !marked)
+        return fail(marked.error());
+    if (m_fetchedNumber == number)
+        NMailAttachmentFileClose();
+    return 0;
+}
+
+int NMailFacade::NMailPop3Close(int handle)
+{
+    if (!isCurrent(handle))
+        return kFailure;
+    const Status closed = m_session->quit();
+    m_session.reset();
+    NMailAttachmentFileClose();
+    return closed ? 0 : fail(closed.error());
+}
+
+int NMailFacade::NMailSmtpSendMail(const std::optional<QString> &server,
+                                   const std::optional<QString> &to,
+                                   const std::optional<QString> &cc,
+                                   const std::optional<QString> &bcc,
+                                   const std::optional<QString> &from,
+                                   const std::optional<QString> &subject,
+                                   const std::optional<QString> &body,
+                                   const std::optional<QString> &extraHeader,
+                                   const std::optional<QString> &attachments, int)
+{
+    smtp::SmtpRequest request{server, to, cc, bcc, from, subject, body, extraHeader, attachments,
+                              QString(), QString()};
+    if (m_credentials)
+        std::tie(request.userId, request.password) = m_credentials();
+    if (!m_smtp)
+        m_smtp = std::make_unique<smtp::SmtpClient>();
+    QString error;
+    const int result = m_smtp->send(request, &error);
+    if (result < 0)
+        m_lastFailure = error;
+    return result;
+}
+
+QString NMailFacade::NMailGetMessage()
+{
+    return m_lastFailure;
+}
+
+// Ends the program's use of the network. A POP3 session still open is dropped without
+// QUIT, so nothing is deleted that the program did not confirm with NMailPop3Close.
+void NMailFacade::NMailEndWinSock()
+{
+    m_session.reset();
+    NMailAttachmentFileClose();
+    m_smtp.reset();
+}
+
+} // namespace orv
