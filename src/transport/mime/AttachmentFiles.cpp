@@ -1,0 +1,117 @@
+#include "transport/mime/AttachmentFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStringList>
+
+namespace orv::mime::attachments {
+
+namespace {
+
+// Most file systems limit a name to 255 bytes; keep room for a "(n)" suffix.
+constexpr qsizetype kMaxNameBytes = 200;
+constexpr int kMaxNumberedTries = 10000;
+
+bool isUnsafeCharacter(QChar c)
+{
+    static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
+    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F)
+        || forbidden.contains(c) || c.category() == QChar::Other_Format
+        || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+}
+
+// "../../evil.txt" names the file evil.txt, not a place: keep the name parts only.
+QString withoutPathParts(const QString &name)
+{
+    QStringList parts;
+    for (const QString &part : name.split(QRegularExpression(QStringLiteral("[/\\\\]")))) {
+        const QString trimmed = part.trimmed();
+        if (!trimmed.isEmpty() && trimmed != u"." && trimmed != u"..")
+            parts.append(trimmed);
+    }
+    return parts.join(u'_');
+}
+
+QString trimDotsAndBlanks(QString name)
+{
+    qsizetype start = 0;
+    while (start < name.size() && (name[start] == u'.' || name[start].isSpace()))
+        ++start;
+    qsizetype end = name.size();
+    while (end > start && (name[end - 1] == u'.' || name[end - 1].isSpace()))
+        --end;
+    return name.mid(start, end - start);
+}
+
+std::pair<QString, QString> splitExtension(const QString &name)
+{
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0)
+        return {name, QString()};
+    return {name.left(dot), name.mid(dot)};
+}
+
+QString shortened(const QString &name)
+{
+    if (name.toUtf8().size() <= kMaxNameBytes)
+        return name;
+    auto [base, extension] = splitExtension(name);
+    if (extension.toUtf8().size() > kMaxNameBytes / 4)
+        extension.clear();
+    while (!base.isEmpty() && (base + extension).toUtf8().size() > kMaxNameBytes) {
+        base.chop(1);
+        if (!base.isEmpty() && base.back().isHighSurrogate())
+            base.chop(1);
+    }
+    return base + extension;
+}
+
+QString numberedName(const QString &name, int number)
+{
+    const auto [base, extension] = splitExtension(name);
+    return QStringLiteral("%1(%2)%3").arg(base).arg(number).arg(extension);
+}
+
+} // namespace
+
+QString safeFileName(const QString &untrusted, const QString &fallback)
+{
+    QString name = withoutPathParts(untrusted);
+    for (QChar &c : name)
+        if (isUnsafeCharacter(c))
+            c = u'_';
+    name = shortened(trimDotsAndBlanks(name));
+    return name.isEmpty() ? fallback : name;
+}
+
+Status writeNewFile(const QString &folder, const QString &name, const QByteArray &bytes,
+                    QString *writtenPath)
+{
+    const QDir dir(folder);
+    QString path = dir.filePath(name);
+    for (int number = 1; number <= kMaxNumberedTries; ++number) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (file.write(bytes) != bytes.size() || !file.flush()) {
+                const QString reason = file.errorString();
+                file.close();
+                file.remove();
+                return fileFailure(path, QStringLiteral("書き込み"), reason);
+            }
+            file.close();
+            if (writtenPath)
+                *writtenPath = path;
+            return Status::success();
+        }
+        // Only a name that is taken is worth another try; anything else is the folder.
+        if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
+            return fileFailure(path, QStringLiteral("作成"), file.errorString());
+        path = dir.filePath(numberedName(name, number));
+    }
+    return fileFailure(dir.filePath(name), QStringLiteral("作成"),
+                       QStringLiteral("同じ名前のファイルが多すぎます"));
+}
+
+} // namespace orv::mime::attachments

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "core/Status.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Attachment names come from the sender and are not to be trusted.
+namespace orv::mime::attachments {
+
+// A name that is safe as one file in one folder: path parts ("a/../b"), control
+// characters and the characters a file name cannot hold are replaced, leading dots and
+// trailing dots and blanks go, and an overlong name is shortened keeping its extension.
+// `fallback` is used when nothing is left.
+QString safeFileName(const QString &untrusted, const QString &fallback);
+
+// Writes `bytes` as a new file `name` in `folder`, never over an existing file: when the
+// name is taken, "name(1).ext", "name(2).ext"… are tried. `writtenPath` gets the path used.
+Status writeNewFile(const QString &folder, const QString &name, const QByteArray &bytes,
+                    QString *writtenPath = nullptr);
+
+} // namespace orv::mime::attachments

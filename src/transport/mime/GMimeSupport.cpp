@@ -1,0 +1,21 @@
+#include "transport/mime/GMimeSupport.h"
+
+#include <mutex>
+
+namespace orv::mime {
+
+void ensureGMimeInitialised()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { g_mime_init(); });
+}
+
+QByteArray rawHeaderValue(GMimeObject *object, const char *name)
+{
+    GMimeHeaderList *list = g_mime_object_get_header_list(object);
+    GMimeHeader *header = list ? g_mime_header_list_get_header(list, name) : nullptr;
+    const char *raw = header ? g_mime_header_get_raw_value(header) : nullptr;
+    return raw ? QByteArray(raw) : QByteArray();
+}
+
+} // namespace orv::mime
