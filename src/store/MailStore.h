@@ -3,6 +3,7 @@
 #include "core/AppDir.h"
 #include "core/Status.h"
 #include "store/MailRecord.h"
+#include "store/RecordFile.h"
 
 #include <QByteArray>
 #include <QString>
@@ -67,6 +68,9 @@ public:
     int RecordCount() const;
 
 private:
+    // Names are resolved for every operation: the file may appear with another spelling.
+    RecordFile records() const;
+
     AppDir m_appDir;
     QString m_storePath;
     QString m_temporaryPath;
