@@ -1,14 +1,57 @@
 #include "ui/Forms.h"
 
+#include <QEvent>
+
 namespace orv {
 
+// Unloads a window the moment it is closed, so that a reference right after the close
+// (in the same event) loads a fresh window instead of the one being torn down.
+class Forms::CloseWatcher : public QObject {
+public:
+    CloseWatcher(Forms &forms, std::type_index type, QWidget *window)
+        : QObject(window), m_forms(forms), m_type(type)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Close)
+            m_forms.unload(m_type);
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    Forms &m_forms;
+    std::type_index m_type;
+};
+
 Forms::~Forms() { unloadAll(); }
+
+void Forms::adopt(std::type_index type, QWidget *window)
+{
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->installEventFilter(new CloseWatcher(*this, type, window));
+}
+
+void Forms::unload(std::type_index type)
+{
+    const auto it = m_windows.find(type);
+    if (it == m_windows.end())
+        return;
+    std::erase_if(m_closing, [](const QPointer<QWidget> &window) { return window.isNull(); });
+    m_closing.push_back(it->second);
+    m_windows.erase(it);
+}
 
 void Forms::unloadAll()
 {
     for (auto &[type, window] : m_windows)
         delete window.data();
     m_windows.clear();
+    for (QPointer<QWidget> &window : m_closing)
+        delete window.data();
+    m_closing.clear();
 }
 
 void Forms::showAndRaise(QWidget *window)

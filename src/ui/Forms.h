@@ -3,16 +3,17 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <functional>
 #include <typeindex>
 #include <unordered_map>
+#include <vector>
 
 namespace orv {
 
 class App;
 
-// The program's windows, loaded on first reference (hidden) and destroyed when closed, so
-// that a window shown again after a close starts afresh.
+// The program's windows, loaded on first reference (hidden) and unloaded when closed, so
+// that a window shown again after a close starts afresh. The program's windows never
+// refuse a close.
 class Forms {
 public:
     explicit Forms(App &app) : m_app(app) {}
@@ -22,10 +23,11 @@ public:
 
     template <typename T> T *get()
     {
-        QPointer<QWidget> &slot = m_windows[std::type_index(typeid(T))];
+        const std::type_index type(typeid(T));
+        QPointer<QWidget> &slot = m_windows[type];
         if (!slot) {
             auto *window = new T(m_app);
-            window->setAttribute(Qt::WA_DeleteOnClose);
+            adopt(type, window);
             slot = window;
         }
         return static_cast<T *>(slot.data());
@@ -49,10 +51,16 @@ public:
     void unloadAll();
 
 private:
+    class CloseWatcher;
+
+    void adopt(std::type_index type, QWidget *window);
+    void unload(std::type_index type);
     static void showAndRaise(QWidget *window);
 
     App &m_app;
     std::unordered_map<std::type_index, QPointer<QWidget>> m_windows;
+    // Closed windows whose deletion is still pending in the event loop.
+    std::vector<QPointer<QWidget>> m_closing;
 };
 
 } // namespace orv

@@ -1,0 +1,235 @@
+#include "shell/MainForm.h"
+
+#include "composer/WriteForm.h"
+#include "shell/OptionForm.h"
+#include "shell/SetForm.h"
+#include "shell/Settings.h"
+#include "transport/MailLibrary.h"
+#include "ui/App.h"
+#include "ui/Controls.h"
+#include "ui/PointerMoves.h"
+#include "ui/Twips.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QLocale>
+#include <QPainter>
+#include <QRadialGradient>
+
+namespace orv {
+
+namespace {
+
+constexpr int kClientWidthTwips = 7710;
+constexpr int kClientHeightTwips = 5850;
+constexpr int kClockTopTwips = 6120;
+
+const QString kTunePath = QStringLiteral("\\Sound\\1.mid");
+const QString kStartPicture = QStringLiteral("\\背景画像\\1.jpg ");
+const QString kHomePage = QStringLiteral("\\HomePage\\index.html");
+
+// Ripples on a lake, the emblem beside the title.
+QPixmap emblem()
+{
+    QPixmap pixmap(56, 56);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient water(28, 28, 28);
+    water.setColorAt(0, QColor(200, 235, 255, 230));
+    water.setColorAt(1, QColor(40, 90, 160, 200));
+    painter.setBrush(water);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(2, 2, 52, 52);
+    painter.setBrush(Qt::NoBrush);
+    for (int radius : {6, 12, 18, 24}) {
+        painter.setPen(QPen(QColor(255, 255, 255, 255 - radius * 8), 1.5));
+        painter.drawEllipse(QPointF(28, 28), radius, radius * 0.8);
+    }
+    return pixmap;
+}
+
+// The system's long time format without time zone names, which do not fit a date field.
+QString longTimeFormat()
+{
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+} // namespace
+
+QString MainForm::clockText(const QDateTime &time)
+{
+    const QLocale locale = QLocale::system();
+    return locale.toString(time.date(), QLocale::ShortFormat) + QStringLiteral("  ") +
+           locale.toString(time.time(), longTimeFormat());
+}
+
+MainForm::MainForm(App &app) : m_app(app)
+{
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(QStringLiteral("Orvaine Ver 1.05"));
+    setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+    buildControls();
+    wireHelpTexts();
+    wireCommands();
+    startUp();
+}
+
+ClickableLabel *MainForm::commandLabel(const QString &name, const QString &caption, int leftTwips,
+                                       int topTwips, int widthTwips)
+{
+    auto *label = namedControl<ClickableLabel>(name, caption, this);
+    label->setGeometry(twipsRect(leftTwips, topTwips, widthTwips, 330));
+    label->setStyleSheet(QStringLiteral(
+        "QLabel { color: white; background: rgba(20, 50, 90, 150); border-radius: 4px; font-weight: bold; }"
+        "QLabel:hover { background: rgba(40, 110, 190, 190); }"
+        "QLabel:disabled { color: rgba(255, 255, 255, 90); }"));
+    return label;
+}
+
+void MainForm::buildControls()
+{
+    m_image2 = namedControl<QLabel>(QStringLiteral("Image2"), this);
+    m_image2->setGeometry(0, 0, width(), height());
+    m_image2->setScaledContents(true);
+
+    m_image1 = namedControl<QLabel>(QStringLiteral("Image1"), this);
+    m_image1->setPixmap(emblem());
+    m_image1->setGeometry(twipsRect(6700, 180, 840, 840));
+
+    m_label1 = commandLabel(QStringLiteral("Label1"), QStringLiteral(" Orvaine Ver 1.05"), 240, 240, 2600);
+    m_label1->setCursor(Qt::ArrowCursor);
+    m_label8 = commandLabel(QStringLiteral("Label8"), QStringLiteral("        受信"), 240, 900, 1800);
+    m_label9 = commandLabel(QStringLiteral("Label9"), QStringLiteral("     新規作成"), 240, 1350, 1800);
+    m_label10 = commandLabel(QStringLiteral("Label10"), QStringLiteral("   アドレス帳"), 240, 1800, 1800);
+    m_label7 = commandLabel(QStringLiteral("Label7"), QStringLiteral("   着信履歴"), 240, 2250, 1800);
+    m_label6 = commandLabel(QStringLiteral("Label6"), QStringLiteral("     送信履歴"), 240, 2700, 1800);
+    m_label13 = commandLabel(QStringLiteral("Label13"), QStringLiteral("     Play"), 240, 3300, 1800);
+    m_label14 = commandLabel(QStringLiteral("Label14"), QStringLiteral("     Stop"), 240, 3750, 1800);
+    m_label11 = commandLabel(QStringLiteral("Label11"), QString(26, u' ') + QStringLiteral("設定"), 4500, 4350, 3000);
+    m_label4 = commandLabel(QStringLiteral("Label4"), QString(25, u' ') + QStringLiteral("Small"), 4500, 4800, 3000);
+    m_label5 = commandLabel(QStringLiteral("Label5"), QString(26, u' ') + QStringLiteral("HomePage"), 4500, 5250, 3000);
+
+    m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);
+    m_label12->setGeometry(twipsRect(2400, 900, 4000, 330));
+    m_label12->setStyleSheet(QStringLiteral("QLabel { color: #fff6c0; font-weight: bold; }"));
+
+    const std::array<QString, 2> mottos = {QStringLiteral("I will love you for ever"),
+                                           QStringLiteral("What are you plans for the future?")};
+    for (int index = 0; index < 2; ++index) {
+        m_label3[index] = namedControl<QLabel>(QStringLiteral("Label3"), mottos[index], this);
+        m_label3[index]->setProperty("index", index);
+        m_label3[index]->setGeometry(twipsRect(2400, 2900 + index * 330, 4200, 300));
+        m_label3[index]->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 200); font-style: italic; }"));
+    }
+
+    m_label2 = namedControl<QLabel>(QStringLiteral("Label2"), this);
+    m_label2->setGeometry(twipsRect(240, 4350, 4100, 1300));
+    m_label2->setWordWrap(true);
+    m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_label2->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 90); padding: 3px; }"));
+
+    m_text2 = namedControl<QLineEdit>(QStringLiteral("Text2"), this);
+    m_text2->setGeometry(twipsRect(240, kClockTopTwips, 3600, 300));
+
+    m_timer2 = namedControl<QTimer>(QStringLiteral("Timer2"), this);
+    m_timer2->setInterval(1000);
+}
+
+void MainForm::wireHelpTexts()
+{
+    const std::pair<QWidget *, QString> helpTexts[] = {
+        {m_label8, QStringLiteral("新着メールの受信を行います。")},
+        {m_label9, QStringLiteral("メールの新規作成・送信を行います。")},
+        {m_label10, QStringLiteral("アドレス帳への登録を行います。着信からの自動入力、送信時の一発入力が可能になります。")},
+        {m_label11, QStringLiteral("ID,PASS,サーバーの設定。これを行わないと通信エラーになります。")},
+        {m_label6, QStringLiteral("送信（送信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
+        {m_label7, QStringLiteral("着信（着信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
+        {m_label13, QStringLiteral("新着メール時に再生するMIDIの確認を行います。")},
+        {m_label14, QStringLiteral("現在再生しているMIDIを停止します。")},
+        {m_label4, QStringLiteral("フォーム（画面）を最小化します。")},
+        {m_label5, QStringLiteral("メーラー専門店、作者のホームページです。")},
+        {m_label1, QStringLiteral("夢は連鎖する、湖面の波紋のように・・・あなたにも・・・")},
+        {m_image1, QString()},
+        {m_image2, QStringLiteral("メールの新規作成・送信を行います。")},
+    };
+    for (const auto &[control, text] : helpTexts)
+        onPointerMove(control, [this, text] { setStatusLine(text); });
+}
+
+void MainForm::wireCommands()
+{
+    connect(m_label8, &ClickableLabel::clicked, this, [this] {
+        setStatusLine(QStringLiteral("メールを受信します。"));
+        emit receiveRequested();
+    });
+    connect(m_label9, &ClickableLabel::clicked, this, &MainForm::composeRequested);
+    connect(m_label10, &ClickableLabel::clicked, this, &MainForm::addressBookRequested);
+    connect(m_label11, &ClickableLabel::clicked, this, [this] { m_app.forms().show<SetForm>(); });
+    connect(m_label7, &ClickableLabel::clicked, this, &MainForm::receivedHistoryRequested);
+    connect(m_label6, &ClickableLabel::clicked, this, &MainForm::sentHistoryRequested);
+    connect(m_label13, &ClickableLabel::clicked, this, &MainForm::Play);
+    connect(m_label14, &ClickableLabel::clicked, this, &MainForm::Stop);
+    connect(m_label4, &ClickableLabel::clicked, this, &QWidget::showMinimized);
+    connect(m_label5, &ClickableLabel::clicked, this, [this] {
+        m_app.browser().open(QUrl::fromLocalFile(m_app.appDir().resolve(kHomePage)));
+    });
+    connect(m_timer2, &QTimer::timeout, this, &MainForm::tick);
+}
+
+void MainForm::startUp()
+{
+    showPicture(kStartPicture);
+    m_label13->setEnabled(true);
+    m_label14->setEnabled(false);
+    m_app.forms().get<WriteForm>()->Check1()->setChecked(false);
+    m_app.state().serverSettings = LoadSettings(m_app.appDir());
+    m_app.mail().NMailInitializeWinSock();
+    m_app.mail().NMailSetOption(1, 8192);
+    if (m_app.state().serverSettings.pop3Server.isEmpty())
+        m_app.forms().show<OptionForm>();
+    m_timer2->start();
+}
+
+void MainForm::tick() { m_text2->setText(clockText(m_app.clock().now())); }
+
+void MainForm::Play()
+{
+    // Opening fails while the tune is still open; the play then goes to the tune already open.
+    m_app.tune().open(m_app.appDir().resolve(kTunePath));
+    m_app.tune().play();
+    m_label13->setEnabled(false);
+    m_label14->setEnabled(true);
+}
+
+void MainForm::Stop()
+{
+    m_app.tune().close();
+    m_label13->setEnabled(true);
+    m_label14->setEnabled(false);
+}
+
+void MainForm::showPicture(const QString &programPath)
+{
+    const QPixmap picture(m_app.appDir().resolve(programPath));
+    if (!picture.isNull())
+        m_image2->setPixmap(picture);
+}
+
+void MainForm::setStatusLine(const QString &text) { m_label2->setText(text); }
+
+void MainForm::setResultLabel(const QString &text) { m_label12->setText(text); }
+
+void MainForm::closeEvent(QCloseEvent *event)
+{
+    m_timer2->stop();
+    m_app.tune().close();
+    m_app.mail().NMailEndWinSock();
+    m_app.forms().unloadAll();
+    event->accept();
+    QCoreApplication::quit();
+}
+
+} // namespace orv

@@ -1,0 +1,61 @@
+#include "shell/Startup.h"
+
+#include "shell/AccountFile.h"
+#include "shell/MainForm.h"
+#include "transport/MailLibrary.h"
+#include "transport/MailLibraryFactory.h"
+#include "ui/App.h"
+#include "ui/FluidSynthTune.h"
+#include "ui/QtServices.h"
+
+#include <QApplication>
+
+namespace orv {
+
+namespace {
+
+// Sending authenticates with the account in use, or with the saved one before any receive.
+AccountCredentials smtpCredentials(App &app)
+{
+    const AccountCredentials &inUse = app.state().accountCredentials;
+    if (!inUse.userId.isEmpty())
+        return inUse;
+    return AccountFile(app.appDir()).read();
+}
+
+Services desktopServices(App *const *app)
+{
+    Services services;
+    services.messageBoxes = std::make_unique<QtMessageBoxes>();
+    services.fileDialogs = std::make_unique<QtFileDialogs>();
+    services.printDialogs = std::make_unique<QtPrintDialogs>();
+    services.tune = std::make_unique<FluidSynthTune>();
+    services.browser = std::make_unique<DesktopBrowser>();
+    services.clock = std::make_unique<SystemClock>();
+    services.random = std::make_unique<TimeSeededRandom>();
+    services.mail = createMailLibrary([app] {
+        const AccountCredentials credentials = smtpCredentials(**app);
+        return std::pair{credentials.userId, credentials.password};
+    });
+    return services;
+}
+
+} // namespace
+
+void wireMainForm(App &, MainForm &) {}
+
+int runProgram(QApplication &application)
+{
+    application.setApplicationName(App::applicationTitle());
+    application.setQuitOnLastWindowClosed(false);
+    App *appPointer = nullptr;
+    App app(AppDir(QCoreApplication::applicationDirPath()), desktopServices(&appPointer));
+    appPointer = &app;
+
+    MainForm mainForm(app);
+    wireMainForm(app, mainForm);
+    mainForm.show();
+    return application.exec();
+}
+
+} // namespace orv
