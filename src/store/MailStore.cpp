@@ -44,26 +44,26 @@ QString MailStore::temporaryFilePath() const
     return m_appDir.resolve(m_temporaryPath);
 }
 
-RecordFile MailStore::records() const
+RecordFile MailStore::recordFile() const
 {
     return RecordFile(filePath(), temporaryFilePath(), kMailLayout, kMaxRecords);
 }
 
 Status MailStore::Append(MailRecord &record, int *number)
 {
-    return records().append(record.data(), number);
+    return recordFile().append(record.data(), number);
 }
 
 Status MailStore::ReadAll(MailRecord &buffer,
                           const std::function<void(int number, const MailRecord &)> &each)
 {
-    return records().readEach(buffer.data(), MailRecord::kSize,
+    return recordFile().readEach(buffer.data(), MailRecord::kSize,
                               [&](int number) { each(number, buffer); });
 }
 
 Status MailStore::ReadHeaders(std::vector<MailHeaderBytes> &headers, MailRecord &buffer)
 {
-    const RecordFile file = records();
+    const RecordFile file = recordFile();
     headers.clear();
     headers.reserve(static_cast<size_t>(file.recordCount()));
     char header[MailRecord::kHeaderSize];
@@ -80,28 +80,28 @@ Status MailStore::ReadHeaders(std::vector<MailHeaderBytes> &headers, MailRecord 
 
 Status MailStore::Read(int number, MailRecord &buffer)
 {
-    return records().read(number, buffer.data());
+    return recordFile().read(number, buffer.data());
 }
 
 Status MailStore::MarkDeleted(int number, MailRecord &buffer)
 {
-    return records().markDeleted(number, buffer.data());
+    return recordFile().markDeleted(number, buffer.data());
 }
 
 Status MailStore::MarkAllDeletedAndCompact(int count, MailRecord &buffer)
 {
     buffer.setInUse(0);
-    return records().compact(count, buffer.data());
+    return recordFile().compact(count, buffer.data());
 }
 
 Status MailStore::Compact(MailRecord &buffer)
 {
-    return records().compact(0, buffer.data());
+    return recordFile().compact(0, buffer.data());
 }
 
 int MailStore::RecordCount() const
 {
-    return records().recordCount();
+    return recordFile().recordCount();
 }
 
 QString listCell(const QByteArray &fieldBytes)

@@ -69,7 +69,7 @@ public:
 
 private:
     // Names are resolved for every operation: the file may appear with another spelling.
-    RecordFile records() const;
+    RecordFile recordFile() const;
 
     AppDir m_appDir;
     QString m_storePath;

@@ -195,17 +195,24 @@ qint64 RecordFile::offsetOf(qint64 number) const
     return (number - 1) * m_layout.size;
 }
 
-int RecordFile::recordCount() const
+qint64 RecordFile::lengthOnDisk() const
 {
     struct stat info;
     if (::stat(QFile::encodeName(m_path).constData(), &info) != 0)
         return 0;
-    return static_cast<int>(roundedRecordCount(info.st_size, m_layout.size));
+    return info.st_size;
+}
+
+int RecordFile::recordCount() const
+{
+    return static_cast<int>(roundedRecordCount(lengthOnDisk(), m_layout.size));
 }
 
 Status RecordFile::append(char *record, int *number) const
 {
-    const qint64 next = recordCount() + 1;
+    // The number of the file grown by one record, which is not always the count plus one:
+    // a length of one and a half records counts 2 and appends as record 2.
+    const qint64 next = roundedRecordCount(lengthOnDisk() + m_layout.size, m_layout.size);
     if (next > m_maxRecords)
         return fileFailure(m_path, QStringLiteral("追記"),
                            QStringLiteral("記録できるのは %1 件までです").arg(m_maxRecords));

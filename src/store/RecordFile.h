@@ -67,6 +67,7 @@ private:
     };
 
     qint64 offsetOf(qint64 number) const;
+    qint64 lengthOnDisk() const; // an absent file counts as empty
     Status findSurvivors(int store, qint64 whole, qint64 markedThrough,
                          std::vector<Run> &survivors) const;
     Status replaceWithSurvivors(int store, const std::vector<Run> &survivors) const;
