@@ -124,20 +124,30 @@ std::optional<QString> cp932Strictly(const QByteArray &bytes)
     return iconvStrictly(bytes, "CP932");
 }
 
-// The guesses for bytes whose label is missing or wrong, most specific first: UTF-8 and
-// ISO-2022-JP rarely validate by accident, code page 932 is what Japanese Windows writes.
+// C1 controls never appear in real text; a guess that yields them read the wrong charset.
+std::optional<QString> withoutC1Controls(std::optional<QString> text)
+{
+    if (text)
+        for (QChar c : *text)
+            if (c.unicode() >= 0x80 && c.unicode() <= 0x9F)
+                return std::nullopt;
+    return text;
+}
+
+// The guesses for bytes whose label is missing or wrong, most specific first: ISO-2022-JP
+// and UTF-8 rarely validate by accident, code page 932 is what Japanese Windows writes.
 std::optional<QString> guess(const QByteArray &bytes)
 {
-    if (isAscii(bytes) && !hasJisEscape(bytes))
-        return QString::fromLatin1(bytes);
-    if (auto text = utf8Strictly(bytes))
-        return text;
     if (hasJisEscape(bytes))
         if (auto text = decodeIso2022Jp(bytes))
             return text;
-    if (auto text = cp932Strictly(bytes))
+    if (isAscii(bytes))
+        return QString::fromLatin1(bytes);
+    if (auto text = withoutC1Controls(utf8Strictly(bytes)))
         return text;
-    return eucJpStrictly(bytes);
+    if (auto text = withoutC1Controls(cp932Strictly(bytes)))
+        return text;
+    return withoutC1Controls(eucJpStrictly(bytes));
 }
 
 // A JIS X 0208 pair as its code page 932 bytes; rows 13 and 89 to 92 land on the NEC and

@@ -83,8 +83,27 @@ const QRegularExpression &encodedWordPattern()
 
 } // namespace
 
+namespace {
+
+// "Name:" with a name of visible ASCII; anything else starts the text, not a header.
+bool startsWithHeaderField(const QByteArray &rawMessage)
+{
+    for (qsizetype i = 0; i < rawMessage.size(); ++i) {
+        const auto c = static_cast<unsigned char>(rawMessage[i]);
+        if (c == ':')
+            return i > 0;
+        if (c <= ' ' || c > '~')
+            return false;
+    }
+    return false;
+}
+
+} // namespace
+
 QByteArray headerBlock(const QByteArray &rawMessage)
 {
+    if (!startsWithHeaderField(rawMessage))
+        return {};
     qsizetype end = rawMessage.size();
     for (qsizetype i = 0; i < rawMessage.size(); ++i) {
         if (rawMessage[i] != '\n')
@@ -99,8 +118,6 @@ QByteArray headerBlock(const QByteArray &rawMessage)
             break;
         }
     }
-    if (rawMessage.startsWith("\r\n") || rawMessage.startsWith('\n'))
-        end = 0;
     return rawMessage.left(end);
 }
 

@@ -202,6 +202,18 @@ QString textAfterHeader(const QByteArray &rawMessage)
     return withCrLf(charsets::decode(rest, {}));
 }
 
+// Each line on its own: a header often mixes a UTF-8 subject with a code page 932 name.
+QString rawHeaderText(const QByteArray &block)
+{
+    QStringList lines;
+    for (QByteArray line : block.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        lines.append(charsets::decode(line, {}));
+    }
+    return lines.join(QStringLiteral("\r\n"));
+}
+
 } // namespace
 
 MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage)
@@ -214,7 +226,7 @@ MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage)
     fields.subject = field("Subject");
     fields.date = field("Date");
     fields.from = field("From");
-    fields.header = withCrLf(charsets::decode(block, {}));
+    fields.header = rawHeaderText(block);
     return fields;
 }
 
@@ -222,6 +234,10 @@ int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
                   MailHeaderFields &fields, QString &body, QString *error)
 {
     fields = decodeHeaderFields(rawMessage);
+    if (headers::headerBlock(rawMessage).isEmpty()) {
+        body = textAfterHeader(rawMessage);
+        return kNoAttachments;
+    }
     const GObjectPtr<GMimeMessage> message = parseMessage(rawMessage);
     GMimeObject *root = message ? g_mime_message_get_mime_part(message.get()) : nullptr;
     if (!root) {
