@@ -47,32 +47,31 @@ bool isValidHost(const QString &host)
     return true;
 }
 
-// Splits "host", "host:port", "[v6]" or "[v6]:port"; an absent port stays empty.
-bool splitHostPort(const QString &authority, QString &host, QString &port)
+struct HostAndPort {
+    QString host;
+    std::optional<QString> port; // present when the text has a port separator
+};
+
+// Splits "host", "host:port", "[v6]" or "[v6]:port".
+std::optional<HostAndPort> splitHostPort(const QString &authority)
 {
     if (authority.startsWith(u'[')) {
         const qsizetype close = authority.indexOf(u']');
         if (close < 0)
-            return false;
-        host = authority.mid(1, close - 1);
+            return std::nullopt;
         const QString rest = authority.mid(close + 1);
         if (rest.isEmpty())
-            return true;
+            return HostAndPort{authority.mid(1, close - 1), std::nullopt};
         if (!rest.startsWith(u':'))
-            return false;
-        port = rest.mid(1);
-        return true;
+            return std::nullopt;
+        return HostAndPort{authority.mid(1, close - 1), rest.sliced(1)};
     }
     const qsizetype colon = authority.lastIndexOf(u':');
-    if (colon < 0) {
-        host = authority;
-        return true;
-    }
+    if (colon < 0)
+        return HostAndPort{authority, std::nullopt};
     if (authority.indexOf(u':') != colon)
-        return false; // a bare IPv6 address needs brackets to carry a port
-    host = authority.left(colon);
-    port = authority.mid(colon + 1);
-    return true;
+        return std::nullopt; // a bare IPv6 address needs brackets to carry a port
+    return HostAndPort{authority.left(colon), authority.sliced(colon + 1)};
 }
 
 std::optional<quint16> parsePort(const QString &text)
@@ -122,13 +121,12 @@ std::optional<ServerAddress> parseServerAddress(const QString &text, MailProtoco
             authority.chop(1);
     }
 
-    QString host;
-    QString port;
-    if (!splitHostPort(authority, host, port) || !isValidHost(host))
+    const std::optional<HostAndPort> parts = splitHostPort(authority);
+    if (!parts || !isValidHost(parts->host))
         return fail(error, QStringLiteral("%1サーバーの指定「%2」を読み取れません。").arg(what, trimmed));
-    address.host = host;
-    if (!port.isEmpty()) {
-        const std::optional<quint16> number = parsePort(port);
+    address.host = parts->host;
+    if (parts->port) {
+        const std::optional<quint16> number = parsePort(*parts->port);
         if (!number)
             return fail(error, QStringLiteral("%1サーバーの指定「%2」のポート番号が正しくありません。")
                                    .arg(what, trimmed));

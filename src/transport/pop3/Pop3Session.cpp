@@ -169,16 +169,27 @@ Status Session::loginWithApop(const QString &user, const QString &password)
 
 Status Session::loginWithUserPass(const QString &user, const QString &password)
 {
-    Reply reply;
-    if (const Status sent = call("USER " + user.toUtf8(), reply); !sent)
-        return sent;
-    if (reply.ok) {
-        if (const Status sent = call("PASS " + password.toUtf8(), reply); !sent)
+    if (!pipelining()) {
+        Reply reply;
+        if (const Status sent = call("USER " + user.toUtf8(), reply); !sent)
             return sent;
+        if (reply.ok) {
+            if (const Status sent = call("PASS " + password.toUtf8(), reply); !sent)
+                return sent;
+        }
+        return reply.ok ? Status::success() : serverRefused(QStringLiteral("認証に失敗しました"), reply);
     }
-    if (!reply.ok)
-        return serverRefused(QStringLiteral("認証に失敗しました"), reply);
-    return Status::success();
+    // A PASS after a refused USER is refused in turn, so both may travel together.
+    const quint64 userId = send("USER " + user.toUtf8(), Kind::Simple);
+    const quint64 passId = send("PASS " + password.toUtf8(), Kind::Simple);
+    Reply userReply;
+    Reply passReply;
+    if (const Status read = awaitReply(userId, userReply); !read)
+        return read;
+    if (const Status read = awaitReply(passId, passReply); !read)
+        return read;
+    const Reply &decisive = userReply.ok ? passReply : userReply;
+    return decisive.ok ? Status::success() : serverRefused(QStringLiteral("認証に失敗しました"), decisive);
 }
 
 Status Session::readMessageList()
@@ -427,6 +438,8 @@ Status Session::readOneReply()
 {
     if (!m_brokenReason.isEmpty())
         return Status::failure(m_brokenReason);
+    if (m_inFlight.empty())
+        return broken(QStringLiteral("POP3サーバー「%1」への要求の順序が崩れました。").arg(m_address.host));
     const Pending pending = m_inFlight.front();
     Reply reply;
     for (;;) {

@@ -26,7 +26,7 @@ struct Options {
     // Trusted in addition to the system's certificate authorities.
     QList<QSslCertificate> caCertificates;
     // RETR commands kept in flight ahead of the message asked for (with PIPELINING).
-    int pipelineWindow = 8;
+    int pipelineWindow = 64;
     // Bytes of messages fetched ahead and not yet asked for, at most.
     qint64 prefetchBytes = 16 * 1024 * 1024;
 };
