@@ -6,7 +6,10 @@
 #include "transport/NMailFacade.h"
 #include "transport/pop3/Pop3Session.h"
 
+#include <QDir>
+#include <QFile>
 #include <QTcpServer>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -119,6 +122,64 @@ TEST_F(Pop3Dovecot, FacadeGivesCountSizeStatusAndTheTextAsSent)
     EXPECT_LT(library->NMailPop3GetMail(handle, 4, fields, body, 0, 0), 0);
     EXPECT_EQ(library->NMailPop3Close(handle), 0) << library->NMailGetMessage().toStdString();
     EXPECT_EQ(server.messages(), sent) << "nothing was deleted";
+}
+
+// 8-bit UTF-8 mail with an attachment: the text the program hands back has been through
+// code page 932 (the emoji and the attachment name cannot survive that), so expansion must
+// work from the bytes the server sent.
+QByteArray utf8MessageWithAttachment()
+{
+    return "From: =?UTF-8?B?5bGx55Sw?= <yamada@example.jp>\r\n"
+           "Subject: utf8 with attachment\r\n"
+           "MIME-Version: 1.0\r\n"
+           "Content-Type: multipart/mixed; boundary=\"sep\"\r\n"
+           "\r\n"
+           "--sep\r\n"
+           "Content-Type: text/plain; charset=UTF-8\r\n"
+           "Content-Transfer-Encoding: 8bit\r\n"
+           "\r\n"
+           + QStringLiteral("絵文字😀と€のテキスト\r\n").toUtf8()
+           + "--sep\r\n"
+             "Content-Type: application/octet-stream\r\n"
+             "Content-Disposition: attachment; filename*=UTF-8''%E2%82%AC.bin\r\n"
+             "Content-Transfer-Encoding: base64\r\n"
+             "\r\n"
+             "AAECA/8=\r\n"
+             "--sep--\r\n";
+}
+
+TEST_F(Pop3Dovecot, AttachmentsAreExpandedFromTheBytesTheServerSent)
+{
+    server.deliver(utf8MessageWithAttachment());
+    std::unique_ptr<NMailFacade> library = facade(trusting());
+    const int handle = library->NMailPop3Connect(server.plainServer());
+    ASSERT_EQ(library->NMailPop3Authenticate(handle, server.user(), server.password(), 0), 1);
+
+    MailHeaderFields fields;
+    QString body;
+    ASSERT_EQ(library->NMailPop3GetMailStatus(handle, 1, fields, 0), 0);
+    EXPECT_EQ(fields.subject, u"utf8 with attachment"_qs);
+    ASSERT_EQ(library->NMailPop3GetMail(handle, 1, fields, body, 0, 0), 0);
+    const QString wholeMessage = cp932::decode(cp932::encode(fields.header + u"\r\n"_qs + body + u"\r\n"_qs));
+
+    QTemporaryDir folder;
+    EXPECT_EQ(library->NMailAttachmentFileFirst(fields, body, folder.path(), QString(), wholeMessage), 1)
+        << library->NMailGetMessage().toStdString();
+    library->NMailAttachmentFileClose();
+    EXPECT_TRUE(body.contains(u"絵文字😀と€のテキスト"_qs)) << body.toStdString();
+    const QStringList files = QDir(folder.path()).entryList(QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    QFile attachment(QDir(folder.path()).filePath(files[0]));
+    ASSERT_TRUE(attachment.open(QIODevice::ReadOnly));
+    EXPECT_EQ(attachment.readAll(), QByteArray::fromHex("00010203ff"));
+    EXPECT_EQ(library->NMailPop3Close(handle), 0);
+
+    // With no message fetched, the text the program hands over is what gets decoded.
+    QTemporaryDir otherFolder;
+    const QString handedOver = u"Subject: handed over\r\n\r\nplain text\r\n"_qs;
+    EXPECT_EQ(library->NMailAttachmentFileFirst(fields, body, otherFolder.path(), QString(), handedOver), 0);
+    EXPECT_EQ(fields.subject, u"handed over"_qs);
+    EXPECT_TRUE(body.startsWith(u"plain text"_qs)) << body.toStdString();
 }
 
 struct LoginCase {
