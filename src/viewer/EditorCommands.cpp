@@ -64,20 +64,23 @@ void findFrom(App &app, TyakuForm &form, qsizetype start)
     selectRange(editor, index, needle.size());
 }
 
-// One document with a page break between the copies, so that every copy starts on a page
-// of its own and the printer gets one job.
+// One document with a page break before every further copy, so that each copy starts on
+// a page of its own and the printer gets one job. The break goes on the copy's first block
+// only after its text is in: blocks made while inserting would inherit it.
 void printCopies(QPrinter &printer, const QString &text, const QFont &font, int copies)
 {
     QTextDocument document;
     document.setDefaultFont(font);
     QTextCursor cursor(&document);
     for (int copy = 0; copy < copies; ++copy) {
-        if (copy > 0) {
-            QTextBlockFormat pageBreak;
-            pageBreak.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            cursor.insertBlock(pageBreak);
-        }
+        const int start = cursor.position();
         cursor.insertText(text);
+        if (copy == 0)
+            continue;
+        QTextCursor first(document.findBlock(start));
+        QTextBlockFormat pageBreak = first.blockFormat();
+        pageBreak.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+        first.setBlockFormat(pageBreak);
     }
     printer.setCopyCount(1);
     document.print(&printer);

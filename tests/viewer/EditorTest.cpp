@@ -253,7 +253,7 @@ TEST_F(EditorTest, StyleTogglesSwitchTheWholeFontAndCountOnAcrossWindows)
 
 TEST_F(EditorTest, PrintGoesThroughThePrintDialogIntoAPdf)
 {
-    editor().setPlainText(QStringLiteral("印刷する本文"));
+    editor().setPlainText(QStringLiteral("印刷する\n本文"));
     t.printDialogs->outputPdf = inFolder(QStringLiteral("out.pdf"));
 
     trigger("mprint"); // the menu item has no action
@@ -261,7 +261,7 @@ TEST_F(EditorTest, PrintGoesThroughThePrintDialogIntoAPdf)
     EXPECT_EQ(t.printDialogs->selectionOffered, std::vector<bool>{false});
     EXPECT_FALSE(QFile::exists(t.printDialogs->outputPdf));
 
-    select(0, 2);
+    select(0, 6);
     t.printDialogs->answers = {PrintChoice{true, true, 2}};
     form().dispatchToolbarKey(QStringLiteral("Print"));
     EXPECT_EQ(t.printDialogs->selectionOffered, (std::vector<bool>{false, true}));
