@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace orv::test {
+
+// One message as the test SMTP server stored it.
+struct ReceivedMail {
+    QByteArray data; // exactly as received
+    QString mailFrom;
+    QStringList recipients;
+    QString login; // empty when the client did not authenticate
+    int clientPort = 0; // equal for messages sent over one connection
+};
+
+// The aiosmtpd server that scripts/peers/smtp.sh starts; its variables come from smtp.env.
+class SmtpTestServer {
+public:
+    // The server of this test run; adds a test failure saying how to start it when its
+    // variables are missing.
+    static std::optional<SmtpTestServer> fromEnvironment();
+
+    // "127.0.0.1:port", the form a user types into the settings.
+    QString address() const { return m_host + u':' + QString::number(m_port); }
+    QString user() const { return m_user; }
+    QString password() const { return m_password; }
+    // The recipient the server refuses with 550.
+    QString rejectedRecipient() const { return m_rejected; }
+
+    // Messages stored so far; tests share the server, so they compare counts.
+    int messageCount() const;
+    QList<ReceivedMail> messagesSince(int count) const;
+
+private:
+    QString m_host;
+    int m_port = 0;
+    QString m_user;
+    QString m_password;
+    QString m_rejected;
+    QString m_spool;
+};
+
+} // namespace orv::test
