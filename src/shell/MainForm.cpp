@@ -222,6 +222,8 @@ void MainForm::setStatusLine(const QString &text) { m_label2->setText(text); }
 
 void MainForm::setResultLabel(const QString &text) { m_label12->setText(text); }
 
+void MainForm::clearClock() { m_text2->clear(); }
+
 void MainForm::closeEvent(QCloseEvent *event)
 {
     m_timer2->stop();

@@ -26,6 +26,8 @@ public:
     void showPicture(const QString &programPath);
     void setStatusLine(const QString &text);
     void setResultLabel(const QString &text);
+    // Empties the clock box until its next tick, as a receive run leaves it.
+    void clearClock();
 
     // The clock text: the system's short date and long time, joined by two spaces.
     static QString clockText(const QDateTime &time);

@@ -4,6 +4,8 @@
 #include "shell/MainForm.h"
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"
+#include "transport/Receive.h"
+#include "viewer/HistoryView.h"
 #include "ui/App.h"
 #include "ui/FluidSynthTune.h"
 #include "ui/QtServices.h"
@@ -42,7 +44,15 @@ Services desktopServices(App *const *app)
 
 } // namespace
 
-void wireMainForm(App &, MainForm &) {}
+void wireMainForm(App &app, MainForm &mainForm)
+{
+    QObject::connect(&mainForm, &MainForm::receiveRequested, &mainForm,
+                     [&app, &mainForm] { Receive(app, mainForm); });
+    QObject::connect(&mainForm, &MainForm::receivedHistoryRequested, &mainForm,
+                     [&app] { OpenHistoryView(app, ViewMode::Received); });
+    QObject::connect(&mainForm, &MainForm::sentHistoryRequested, &mainForm,
+                     [&app] { OpenHistoryView(app, ViewMode::Sent); });
+}
 
 int runProgram(QApplication &application)
 {
