@@ -1,17 +1,19 @@
 #!/usr/bin/python3
 """A private SMTP server for the tests (aiosmtpd).
 
-Listens on 127.0.0.1 on a port the system picks, writes the test variables to --env-file
-once it accepts connections, allows AUTH PLAIN and LOGIN without TLS for one known user, refuses
+Listens on 127.0.0.1 on ports the system picks: a plain port, a plain port that offers
+STARTTLS and an implicit-TLS port. Writes the test variables to --env-file once it accepts
+connections, allows AUTH PLAIN and LOGIN without TLS for one known user, refuses
 one known recipient with 550, and stores every message as NNNN.eml (the data exactly as
 received) beside NNNN.json (envelope, login and the client's port, which shows whether
-messages shared a connection).
+messages shared a connection, and whether it was encrypted).
 """
 import argparse
 import asyncio
 import itertools
 import json
 import os
+import ssl
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
 
@@ -23,7 +25,9 @@ REJECTED = "reject@example.com"
 class SpoolHandler:
     def __init__(self, spool):
         self.spool = spool
-        self.numbers = itertools.count(1)
+        # A restarted server goes on after what is already stored.
+        stored = [name for name in os.listdir(spool) if name.endswith(".json")]
+        self.numbers = itertools.count(len(stored) + 1)
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address.lower() == REJECTED:
@@ -37,7 +41,8 @@ class SpoolHandler:
             f.write(envelope.original_content)
         login = session.auth_data.login.decode() if session.authenticated else None
         record = {"mail_from": envelope.mail_from, "rcpt_tos": envelope.rcpt_tos,
-                  "login": login, "client_port": session.peer[1]}
+                  "login": login, "client_port": session.peer[1],
+                  "tls": server.transport.get_extra_info("ssl_object") is not None}
         with open(base + ".tmp", "w") as f:
             json.dump(record, f)
         os.rename(base + ".tmp", base + ".json")
@@ -51,30 +56,44 @@ def authenticate(server, session, envelope, mechanism, auth_data):
     return AuthResult(success=ok, handled=False, auth_data=auth_data if ok else None)
 
 
-async def serve(spool, env_file):
-    handler = SpoolHandler(spool)
+async def listen(handler, tls_context=None, implicit_tls=None):
     loop = asyncio.get_running_loop()
     server = await loop.create_server(
         lambda: SMTP(handler, hostname="orvaine-test", authenticator=authenticate,
-                     auth_required=False, auth_require_tls=False, decode_data=False),
-        host="127.0.0.1", port=0)
-    port = server.sockets[0].getsockname()[1]
-    variables = {"HOST": "127.0.0.1", "PORT": port, "USER": USER, "PASSWORD": PASSWORD,
-                 "REJECTED": REJECTED, "SPOOL": spool}
-    with open(env_file + ".tmp", "w") as f:
+                     auth_required=False, auth_require_tls=False, decode_data=False,
+                     tls_context=tls_context),
+        host="127.0.0.1", port=0, ssl=implicit_tls)
+    return server, server.sockets[0].getsockname()[1]
+
+
+async def serve(args):
+    handler = SpoolHandler(args.spool)
+    tls = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    tls.load_cert_chain(args.cert, args.key)
+    plain, port = await listen(handler)
+    starttls, starttls_port = await listen(handler, tls_context=tls)
+    implicit, tls_port = await listen(handler, implicit_tls=tls)
+    variables = {"HOST": "127.0.0.1", "PORT": port, "STARTTLS_PORT": starttls_port,
+                 "TLS_PORT": tls_port, "CA": args.ca, "UNTRUSTED_CA": args.untrusted_ca,
+                 "USER": USER, "PASSWORD": PASSWORD, "REJECTED": REJECTED, "SPOOL": args.spool}
+    with open(args.env_file + ".tmp", "w") as f:
         for name, value in variables.items():
             f.write("export ORV_SMTP_%s='%s'\n" % (name, value))
-    os.rename(env_file + ".tmp", env_file)
-    async with server:
-        await server.serve_forever()
+    os.rename(args.env_file + ".tmp", args.env_file)
+    async with plain, starttls, implicit:
+        await asyncio.gather(plain.serve_forever(), starttls.serve_forever(),
+                             implicit.serve_forever())
 
 
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--spool", required=True)
     parser.add_argument("--env-file", required=True)
+    for name in ("--cert", "--key", "--ca", "--untrusted-ca"):
+        parser.add_argument(name, required=True)
     args = parser.parse_args()
-    asyncio.run(serve(os.path.abspath(args.spool), args.env_file))
+    args.spool = os.path.abspath(args.spool)
+    asyncio.run(serve(args))
 
 
 if __name__ == "__main__":

@@ -37,6 +37,10 @@ std::optional<SmtpTestServer> SmtpTestServer::fromEnvironment()
     SmtpTestServer server;
     server.m_host = variable("ORV_SMTP_HOST");
     server.m_port = variable("ORV_SMTP_PORT").toInt();
+    server.m_startTlsPort = variable("ORV_SMTP_STARTTLS_PORT").toUShort();
+    server.m_tlsPort = variable("ORV_SMTP_TLS_PORT").toUShort();
+    server.m_caFile = variable("ORV_SMTP_CA");
+    server.m_untrustedCaFile = variable("ORV_SMTP_UNTRUSTED_CA");
     server.m_user = variable("ORV_SMTP_USER");
     server.m_password = variable("ORV_SMTP_PASSWORD");
     server.m_rejected = variable("ORV_SMTP_REJECTED");
@@ -67,6 +71,7 @@ QList<ReceivedMail> SmtpTestServer::messagesSince(int count) const
             mail.recipients.append(recipient.toString());
         mail.login = record.value(u"login").toString();
         mail.clientPort = record.value(u"client_port").toInt();
+        mail.encrypted = record.value(u"tls").toBool();
         mails.append(mail);
     }
     return mails;

@@ -16,6 +16,7 @@ struct ReceivedMail {
     QStringList recipients;
     QString login; // empty when the client did not authenticate
     int clientPort = 0; // equal for messages sent over one connection
+    bool encrypted = false;
 };
 
 // The aiosmtpd server that scripts/peers/smtp.sh starts; its variables come from smtp.env.
@@ -26,7 +27,14 @@ public:
     static std::optional<SmtpTestServer> fromEnvironment();
 
     // "127.0.0.1:port", the form a user types into the settings.
+    // The plain port: no STARTTLS offered.
     QString address() const { return m_host + u':' + QString::number(m_port); }
+    // A plain port that offers STARTTLS, and the implicit-TLS port.
+    quint16 startTlsPort() const { return m_startTlsPort; }
+    quint16 tlsPort() const { return m_tlsPort; }
+    // The authority that signed the server's certificate, and one that did not.
+    QString caFile() const { return m_caFile; }
+    QString untrustedCaFile() const { return m_untrustedCaFile; }
     QString user() const { return m_user; }
     QString password() const { return m_password; }
     // The recipient the server refuses with 550.
@@ -39,6 +47,10 @@ public:
 private:
     QString m_host;
     int m_port = 0;
+    quint16 m_startTlsPort = 0;
+    quint16 m_tlsPort = 0;
+    QString m_caFile;
+    QString m_untrustedCaFile;
     QString m_user;
     QString m_password;
     QString m_rejected;

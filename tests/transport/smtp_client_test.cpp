@@ -199,6 +199,47 @@ TEST_F(SmtpSend, BulkSendReusesOneConnectionUntilReset)
     EXPECT_EQ(mails[2].recipients, QStringList(QStringLiteral("bulk2@example.jp")));
 }
 
+TEST_F(SmtpSend, TlsWhenTheServerOffersItWithVerifiedCertificates)
+{
+    struct Case {
+        const char *name;
+        QString server;
+        bool trusted;
+        bool encrypted; // when delivered
+    };
+    const QString host = QStringLiteral("127.0.0.1");
+    const QString startTls = QString::number(m_server->startTlsPort());
+    const QString implicitTls = QString::number(m_server->tlsPort());
+    const Case cases[] = {
+        {"host:port offering starttls", host + u':' + startTls, true, true},
+        {"smtp url offering starttls", QStringLiteral("smtp://") + host + u':' + startTls, true, true},
+        {"smtps url", QStringLiteral("smtps://") + host + u':' + implicitTls, true, true},
+        {"server without starttls stays plain", m_server->address(), true, false},
+        {"untrusted certificate on starttls", host + u':' + startTls, false, false},
+        {"untrusted certificate on smtps", QStringLiteral("smtps://") + host + u':' + implicitTls, false, false},
+    };
+    for (const Case &c : cases) {
+        const int before = m_server->messageCount();
+        SmtpClient client;
+        client.setCertificateAuthorities(c.trusted ? m_server->caFile() : m_server->untrustedCaFile());
+        SmtpRequest r = authenticated(request(QStringLiteral("suzuki@example.jp")));
+        r.server = c.server;
+        QString error;
+        const int result = client.send(r, &error);
+        const QList<ReceivedMail> mails = m_server->messagesSince(before);
+        if (!c.trusted) {
+            EXPECT_LT(result, 0) << c.name;
+            EXPECT_TRUE(error.contains(u"証明書")) << c.name << ": " << text(error);
+            EXPECT_TRUE(mails.isEmpty()) << c.name;
+            continue;
+        }
+        ASSERT_EQ(result, 0) << c.name << ": " << text(error);
+        ASSERT_EQ(mails.size(), 1) << c.name;
+        EXPECT_EQ(mails.first().encrypted, c.encrypted) << c.name;
+        EXPECT_EQ(mails.first().login, m_server->user()) << c.name;
+    }
+}
+
 TEST_F(SmtpSend, UnreachableServerIsNamedInTheFailure)
 {
     QTcpServer closed;

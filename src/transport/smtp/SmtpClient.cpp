@@ -7,6 +7,7 @@
 
 #include <curl/curl.h>
 
+#include <QFile>
 #include <QStringList>
 
 #include <cstring>
@@ -154,6 +155,11 @@ void SmtpClient::reset()
     connection_.reset();
 }
 
+void SmtpClient::setCertificateAuthorities(const QString &caFile)
+{
+    caFile_ = QFile::encodeName(caFile);
+}
+
 int SmtpClient::send(const SmtpRequest &request, QString *error)
 {
     Envelope envelope;
@@ -177,6 +183,8 @@ int SmtpClient::send(const SmtpRequest &request, QString *error)
 
     curl_easy_setopt(curl, CURLOPT_URL, url.constData());
     curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    if (!caFile_.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile_.constData());
     curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
     curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients.get());
     if (!request.userId.isEmpty()) {

@@ -27,10 +27,13 @@ public:
     int send(const SmtpRequest &request, QString *error);
     // Closes the connection.
     void reset();
+    // Trusts the certificate authorities in `caFile` (PEM) instead of the system's.
+    void setCertificateAuthorities(const QString &caFile);
 
 private:
     struct Connection;
     std::unique_ptr<Connection> connection_;
+    QByteArray caFile_;
 };
 
 } // namespace orv::smtp
