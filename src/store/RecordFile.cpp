@@ -8,7 +8,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -32,6 +34,7 @@ public:
     int get() const { return m_fd; }
     bool isOpen() const { return m_fd >= 0; }
     int close() { return ::close(std::exchange(m_fd, -1)); }
+    int release() { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd;
@@ -137,14 +140,18 @@ Status copyThroughMemory(const FileRange &files, qint64 fromOffset, qint64 toOff
     return Status::success();
 }
 
+// The copy is sent to the disk piece by piece while copying goes on, so that the final sync
+// finds little left to write.
+constexpr qint64 kWritebackPiece = qint64(64) << 20;
+
 // The kernel copies the bytes from file to file without passing them through this process.
 Status copyRange(const FileRange &files, qint64 fromOffset, qint64 toOffset, qint64 length)
 {
     while (length > 0) {
         loff_t in = fromOffset;
         loff_t out = toOffset;
-        const ssize_t copied =
-            ::copy_file_range(files.from, &in, files.to, &out, static_cast<size_t>(length), 0);
+        const auto piece = static_cast<size_t>(std::min(length, kWritebackPiece));
+        const ssize_t copied = ::copy_file_range(files.from, &in, files.to, &out, piece, 0);
         if (copied < 0 && errno == EINTR)
             continue;
         if (copied < 0 && kernelCannotCopy(errno))
@@ -153,6 +160,7 @@ Status copyRange(const FileRange &files, qint64 fromOffset, qint64 toOffset, qin
             return writeFailure(files.toPath, errno);
         if (copied == 0)
             return endedEarly(files.fromPath);
+        ::sync_file_range(files.to, toOffset, copied, SYNC_FILE_RANGE_WRITE);
         fromOffset += copied;
         toOffset += copied;
         length -= copied;
@@ -163,6 +171,15 @@ Status copyRange(const FileRange &files, qint64 fromOffset, qint64 toOffset, qin
 void stampInUse(char *record, const RecordLayout &layout, qint16 value)
 {
     qToLittleEndian(value, record + layout.inUseOffset);
+}
+
+// Letting go of a replaced file costs the kernel about half a second per gigabyte (dropping
+// its cached pages, freeing its blocks). The new content is complete and synced by then, so
+// the last reference to the old file is dropped on a thread of its own instead of keeping
+// the user waiting.
+void releaseInBackground(Fd &file)
+{
+    std::thread([fd = file.release()] { ::close(fd); }).detach();
 }
 
 Status syncFolderOf(const QString &path)
@@ -315,7 +332,10 @@ Status RecordFile::compact(int markedThrough, char *lastRecord) const
         surviving += run.count;
     if (surviving == whole && length == whole * m_layout.size)
         return removeStaleTemporary();
-    return replaceWithSurvivors(store.get(), survivors);
+    if (Status replaced = replaceWithSurvivors(store.get(), survivors); !replaced)
+        return replaced;
+    releaseInBackground(store);
+    return Status::success();
 }
 
 Status RecordFile::findSurvivors(int store, qint64 whole, qint64 markedThrough,

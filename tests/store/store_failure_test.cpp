@@ -7,6 +7,7 @@
 #include <QFileInfo>
 
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -123,6 +124,65 @@ TEST(StoreFailures, AFullDiskDuringCompactionKeepsTheStore)
 
     EXPECT_EQ(data.read(kStore), content);
     EXPECT_FALSE(QFileInfo(data.path(kTemporary)).isSymLink());
+}
+
+// Lets the process grow files only up to `bytes`, as a disk that fills up midway would.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : m_oldHandler(::signal(SIGXFSZ, SIG_IGN))
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        const rlimit limited{bytes, m_old.rlim_max};
+        EXPECT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        ::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    sighandler_t m_oldHandler;
+    rlimit m_old{};
+};
+
+TEST(StoreFailures, AnAppendCutShortLeavesNoHalfRecordBehind)
+{
+    DataFolder data;
+    const QByteArray content = storeWithMarks(2);
+    data.write(kStore, content);
+    MailStore store = MailStore::ReceivedStore(data.folder.appDir());
+    MailRecord record;
+    Status appended = Status::success();
+    {
+        FileSizeLimit limit(rlim_t(content.size()) + 20000);
+        appended = store.Append(record);
+    }
+    EXPECT_TRUE(failedWith(appended, kStore, EFBIG));
+    EXPECT_EQ(data.read(kStore), content);
+
+    int number = 0;
+    ASSERT_TRUE(succeeded(store.Append(record, &number)));
+    EXPECT_EQ(number, 3) << "the next message is numbered as if nothing had happened";
+}
+
+TEST(StoreFailures, ACompactionCutShortKeepsTheStoreAndLeavesNoTemporaryFile)
+{
+    DataFolder data;
+    const QByteArray content = storeWithMarks(6);
+    data.write(kStore, content);
+    MailStore store = MailStore::ReceivedStore(data.folder.appDir());
+    MailRecord buffer;
+    Status compacted = Status::success();
+    {
+        FileSizeLimit limit(rlim_t(2 * kSize));
+        compacted = store.Compact(buffer);
+    }
+    EXPECT_TRUE(failedWith(compacted, kTemporary, EFBIG));
+    EXPECT_EQ(data.read(kStore), content);
+    EXPECT_FALSE(data.exists(kTemporary));
 }
 
 // Runs the test's file operations as an ordinary user, for whom permissions hold.
