@@ -1,16 +1,12 @@
 #include "transport/mime/Addresses.h"
 
+#include "transport/mime/ControlCharacters.h"
+
 #include <QStringList>
 
 namespace orv::mime {
 
 namespace {
-
-bool isControl(QChar c)
-{
-    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F)
-        || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
-}
 
 // Commas inside quotes or angle brackets do not separate entries.
 QStringList splitEntries(const QString &text)
@@ -38,7 +34,7 @@ QString shown(const QString &entry)
 {
     QString visible;
     for (QChar c : entry)
-        visible += isControl(c) ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0')) : QString(c);
+        visible += isControlCharacter(c) ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0')) : QString(c);
     return visible;
 }
 
@@ -93,7 +89,7 @@ std::optional<QList<Mailbox>> parseAddressList(const QString &text, QString *err
 {
     // Checked on the whole text: a line break at either end of an entry is no less suspect.
     for (QChar c : text)
-        if (isControl(c))
+        if (isControlCharacter(c))
             return refuse(text, QStringLiteral("改行などの制御文字を含む"), error);
     QList<Mailbox> mailboxes;
     for (const QString &entry : splitEntries(text)) {

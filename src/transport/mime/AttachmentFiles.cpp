@@ -1,5 +1,7 @@
 #include "transport/mime/AttachmentFiles.h"
 
+#include "transport/mime/ControlCharacters.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -17,9 +19,7 @@ constexpr int kMaxNumberedTries = 10000;
 bool isUnsafeCharacter(QChar c)
 {
     static const QString forbidden = QStringLiteral("\\/:*?\"<>|");
-    return c.unicode() < 0x20 || (c.unicode() >= 0x7F && c.unicode() <= 0x9F)
-        || forbidden.contains(c) || c.category() == QChar::Other_Format
-        || c == QChar::LineSeparator || c == QChar::ParagraphSeparator;
+    return isControlCharacter(c) || forbidden.contains(c) || c.category() == QChar::Other_Format;
 }
 
 // "../../evil.txt" names the file evil.txt, not a place: keep the name parts only.

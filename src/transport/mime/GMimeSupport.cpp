@@ -10,6 +10,12 @@ void ensureGMimeInitialised()
     std::call_once(once, [] { g_mime_init(); });
 }
 
+QByteArray memoryStreamBytes(GMimeStream *memoryStream)
+{
+    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memoryStream));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data), static_cast<qsizetype>(bytes->len));
+}
+
 QByteArray rawHeaderValue(GMimeObject *object, const char *name)
 {
     GMimeHeaderList *list = g_mime_object_get_header_list(object);

@@ -27,6 +27,9 @@ struct GObjectUnref {
 template <typename T>
 using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
+// Everything written into a memory stream.
+QByteArray memoryStreamBytes(GMimeStream *memoryStream);
+
 // The header's value as it stands in the message (folded, undecoded); empty when absent.
 QByteArray rawHeaderValue(GMimeObject *object, const char *name);
 

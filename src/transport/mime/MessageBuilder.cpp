@@ -1,6 +1,7 @@
 #include "transport/mime/MessageBuilder.h"
 
 #include "transport/mime/Charsets.h"
+#include "transport/mime/ControlCharacters.h"
 #include "transport/mime/GMimeSupport.h"
 
 #include <QFile>
@@ -21,8 +22,7 @@ QString withoutControls(const QString &text)
 {
     QString clean = text;
     for (QChar &c : clean)
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator)
+        if (isControlCharacter(c))
             c = u' ';
     return clean;
 }
@@ -135,9 +135,7 @@ GObjectPtr<GMimeObject> bodyPart(const QString &body)
 Status attachmentPart(const QString &path, GObjectPtr<GMimeObject> &part)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return Status::failure(QStringLiteral("添付ファイル「%1」を読み込めません。（%2）").arg(path, file.errorString()));
-    const QByteArray bytes = file.readAll();
+    const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (file.error() != QFileDevice::NoError)
         return Status::failure(QStringLiteral("添付ファイル「%1」を読み込めません。（%2）").arg(path, file.errorString()));
 
@@ -207,8 +205,7 @@ QByteArray serialised(GMimeObject *object)
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
     g_mime_object_write_to_stream(object, options, stream.get());
     g_mime_format_options_free(options);
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return memoryStreamBytes(stream.get());
 }
 
 } // namespace

@@ -32,16 +32,14 @@ QByteArray transferDecodedContent(GMimePart *part)
         return {};
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
     g_mime_data_wrapper_write_to_stream(content, stream.get());
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return memoryStreamBytes(stream.get());
 }
 
 QByteArray objectBytes(GMimeObject *object)
 {
     GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
     g_mime_object_write_to_stream(object, nullptr, stream.get());
-    GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(stream.get()));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return memoryStreamBytes(stream.get());
 }
 
 bool hasMimeType(GMimeObject *object, const char *type, const char *subtype)
