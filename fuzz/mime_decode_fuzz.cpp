@@ -10,7 +10,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace {
+namespace
+{
 
 struct Scratch {
     QTemporaryDir root;
@@ -32,11 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int result = orv::mime::expandMessage(raw, scratch.folder, fields, body, &error);
 
     const auto everything = QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot;
-    if (QDir(scratch.root.path()).entryList(everything) != QStringList(QStringLiteral("attachments")))
+    if (QDir(scratch.root.path()).entryList(everything) !=
+        QStringList(QStringLiteral("attachments")))
         std::abort(); // something was written beside the attachment folder
     const qsizetype written = QDir(scratch.folder).entryList(everything).size();
-    const bool consistent = (result == 1 && written > 0) || (result == 0 && written == 0)
-        || ((result == -5 || result == -6) && !error.isEmpty());
+    const bool consistent = (result == 1 && written > 0) || (result == 0 && written == 0) ||
+                            ((result == -5 || result == -6) && !error.isEmpty());
     if (!consistent)
         std::abort();
     return 0;

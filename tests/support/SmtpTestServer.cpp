@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::test {
+namespace orv::test
+{
 
-namespace {
+namespace
+{
 
 QString variable(const char *name)
 {
@@ -46,8 +48,9 @@ std::optional<SmtpTestServer> SmtpTestServer::fromEnvironment()
     server.m_rejected = variable("ORV_SMTP_REJECTED");
     server.m_spool = variable("ORV_SMTP_SPOOL");
     if (server.m_host.isEmpty() || server.m_port <= 0 || server.m_spool.isEmpty()) {
-        ADD_FAILURE() << "The SMTP test server is not running: run the tests through scripts/test.sh "
-                         "(or start scripts/peers/smtp.sh and source its smtp.env).";
+        ADD_FAILURE()
+            << "The SMTP test server is not running: run the tests through scripts/test.sh "
+               "(or start scripts/peers/smtp.sh and source its smtp.env).";
         return std::nullopt;
     }
     return server;
@@ -63,7 +66,8 @@ QList<ReceivedMail> SmtpTestServer::messagesSince(int count) const
     QList<ReceivedMail> mails;
     for (const QString &name : storedRecords(m_spool).mid(count)) {
         const QString base = m_spool + u'/' + name.chopped(5);
-        const QJsonObject record = QJsonDocument::fromJson(readAll(base + QStringLiteral(".json"))).object();
+        const QJsonObject record =
+            QJsonDocument::fromJson(readAll(base + QStringLiteral(".json"))).object();
         ReceivedMail mail;
         mail.data = readAll(base + QStringLiteral(".eml"));
         mail.mailFrom = record.value(u"mail_from").toString();

@@ -7,20 +7,22 @@
 
 #include <optional>
 
-namespace orv::test {
+namespace orv::test
+{
 
 // One message as the test SMTP server stored it.
 struct ReceivedMail {
     QByteArray data; // exactly as received
     QString mailFrom;
     QStringList recipients;
-    QString login; // empty when the client did not authenticate
+    QString login;      // empty when the client did not authenticate
     int clientPort = 0; // equal for messages sent over one connection
     bool encrypted = false;
 };
 
 // The aiosmtpd server that scripts/peers/smtp.sh starts; its variables come from smtp.env.
-class SmtpTestServer {
+class SmtpTestServer
+{
 public:
     // The server of this test run; adds a test failure saying how to start it when its
     // variables are missing.

@@ -10,8 +10,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::mime {
-namespace {
+namespace orv::mime
+{
+namespace
+{
 
 std::string text(const QString &value)
 {
@@ -71,7 +73,8 @@ struct Recipient {
 std::vector<Recipient> recipientsParsedByGMime(const QByteArray &message, GMimeAddressType type)
 {
     ensureGMimeInitialised();
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(message.constData(), message.size()));
+    GObjectPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(message.constData(), message.size()));
     GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     GObjectPtr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr));
     std::vector<Recipient> recipients;
@@ -79,7 +82,8 @@ std::vector<Recipient> recipientsParsedByGMime(const QByteArray &message, GMimeA
     for (int i = 0; i < internet_address_list_length(list); ++i) {
         InternetAddress *address = internet_address_list_get_address(list, i);
         const char *name = internet_address_get_name(address);
-        recipients.push_back({name ? name : "", internet_address_mailbox_get_addr(INTERNET_ADDRESS_MAILBOX(address))});
+        recipients.push_back({name ? name : "", internet_address_mailbox_get_addr(
+                                                    INTERNET_ADDRESS_MAILBOX(address))});
     }
     return recipients;
 }
@@ -93,8 +97,10 @@ TEST(MessageBuilder, CharsetFollowsTheTextAndTheTextComesBack)
         QString readBack; // as a Windows mail program shows it
     };
     const Case cases[] = {
-        {"kanji and kana", QStringLiteral("会議の件です。"), "ISO-2022-JP", QStringLiteral("会議の件です。")},
-        {"windows wave dash", QStringLiteral("10～20時"), "ISO-2022-JP", QStringLiteral("10～20時")},
+        {"kanji and kana", QStringLiteral("会議の件です。"), "ISO-2022-JP",
+         QStringLiteral("会議の件です。")},
+        {"windows wave dash", QStringLiteral("10～20時"), "ISO-2022-JP",
+         QStringLiteral("10～20時")},
         {"jis wave dash", QStringLiteral("10〜20時"), "ISO-2022-JP", QStringLiteral("10～20時")},
         {"circled digit", QStringLiteral("①会議"), "UTF-8", QStringLiteral("①会議")},
         {"half-width katakana", QStringLiteral("ｶﾀｶﾅ"), "UTF-8", QStringLiteral("ｶﾀｶﾅ")},
@@ -102,7 +108,8 @@ TEST(MessageBuilder, CharsetFollowsTheTextAndTheTextComesBack)
         {"ascii only", QStringLiteral("hello"), "ISO-2022-JP", QStringLiteral("hello")},
     };
     for (const Case &c : cases) {
-        const QByteArray message = built(japaneseMail(c.text, c.text + QStringLiteral("\r\n二行目\n")));
+        const QByteArray message =
+            built(japaneseMail(c.text, c.text + QStringLiteral("\r\n二行目\n")));
         expectSafeForSmtp(message);
         EXPECT_TRUE(contentTypeOfBody(message).contains(QString::fromLatin1(c.charset))) << c.name;
 
@@ -150,7 +157,8 @@ TEST(MessageBuilder, LineBreaksInASubjectCannotAddAHeader)
     }
 }
 
-class BuilderAttachments : public ::testing::Test {
+class BuilderAttachments : public ::testing::Test
+{
 protected:
     QString writeFile(const QString &name, const QByteArray &bytes)
     {
@@ -205,7 +213,8 @@ TEST(MessageBuilder, ExtraHeaderLinesAreAddedOrRefused)
     mail.extraHeader = QStringLiteral("X-Priority: 3\r\nX-Note: 会議\r\n");
     const QByteArray block = headers::headerBlock(built(mail));
     EXPECT_EQ(headers::fieldValue(block, "X-Priority").value_or("<none>"), "3");
-    EXPECT_EQ(text(headers::decodeText(headers::fieldValue(block, "X-Note").value_or("<none>"))), "会議");
+    EXPECT_EQ(text(headers::decodeText(headers::fieldValue(block, "X-Note").value_or("<none>"))),
+              "会議");
 
     mail.extraHeader = QStringLiteral("not a header line");
     QByteArray message;
@@ -220,7 +229,8 @@ TEST(AddressList, UserFormsAreReadAndInjectionsRefused)
         std::optional<std::vector<Recipient>> expected;
     };
     const Case cases[] = {
-        {"bare address", QStringLiteral("a@example.jp"), std::vector<Recipient>{{"", "a@example.jp"}}},
+        {"bare address", QStringLiteral("a@example.jp"),
+         std::vector<Recipient>{{"", "a@example.jp"}}},
         {"address book form", QStringLiteral("山田 太郎<yamada@example.jp>"),
          std::vector<Recipient>{{"山田 太郎", "yamada@example.jp"}}},
         {"several with blanks", QStringLiteral(" a@example.jp , B <b@example.jp>,"),
@@ -228,7 +238,8 @@ TEST(AddressList, UserFormsAreReadAndInjectionsRefused)
         {"quoted name with comma", QStringLiteral("\"Sato, Ken\" <ken@example.jp>"),
          std::vector<Recipient>{{"Sato, Ken", "ken@example.jp"}}},
         {"empty", QString(), std::vector<Recipient>{}},
-        {"crlf injection", QStringLiteral("a@example.jp>\r\nRCPT TO:<evil@example.com"), std::nullopt},
+        {"crlf injection", QStringLiteral("a@example.jp>\r\nRCPT TO:<evil@example.com"),
+         std::nullopt},
         {"trailing line feed", QStringLiteral("a@example.jp\n"), std::nullopt},
         {"other control character", QStringLiteral("a\x01@example.jp"), std::nullopt},
         {"stray bracket", QStringLiteral("a@example.jp>"), std::nullopt},

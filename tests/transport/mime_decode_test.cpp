@@ -9,12 +9,15 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::mime {
-namespace {
+namespace orv::mime
+{
+namespace
+{
 
 QByteArray fixture(const char *name)
 {
-    QFile file(QStringLiteral(ORVAINE_SOURCE_DIR "/tests/transport/fixtures/") + QString::fromLatin1(name));
+    QFile file(QStringLiteral(ORVAINE_SOURCE_DIR "/tests/transport/fixtures/") +
+               QString::fromLatin1(name));
     EXPECT_TRUE(file.open(QIODevice::ReadOnly)) << name;
     return file.readAll();
 }
@@ -50,7 +53,9 @@ void PrintTo(const FixtureCase &c, std::ostream *out)
     *out << c.file;
 }
 
-class DecodesJapaneseMail : public ::testing::TestWithParam<FixtureCase> {};
+class DecodesJapaneseMail : public ::testing::TestWithParam<FixtureCase>
+{
+};
 
 TEST_P(DecodesJapaneseMail, SubjectFromAndBodyComeOutReadable)
 {
@@ -59,14 +64,17 @@ TEST_P(DecodesJapaneseMail, SubjectFromAndBodyComeOutReadable)
     MailHeaderFields fields;
     QString body;
     QString error;
-    EXPECT_EQ(expandMessage(fixture(c.file), folder.path(), fields, body, &error), 0) << text(error);
+    EXPECT_EQ(expandMessage(fixture(c.file), folder.path(), fields, body, &error), 0)
+        << text(error);
     EXPECT_EQ(text(fields.subject), c.subject);
     EXPECT_EQ(text(fields.from), c.from);
     EXPECT_EQ(text(fields.date), "Wed, 09 Dec 2026 10:15:00 +0900");
     for (const char *expected : c.bodyHolds)
-        EXPECT_TRUE(body.contains(QString::fromUtf8(expected))) << expected << " not in:\n" << text(body);
+        EXPECT_TRUE(body.contains(QString::fromUtf8(expected))) << expected << " not in:\n"
+                                                                << text(body);
     for (const char *unexpected : c.bodyLacks)
-        EXPECT_FALSE(body.contains(QString::fromUtf8(unexpected))) << unexpected << " in:\n" << text(body);
+        EXPECT_FALSE(body.contains(QString::fromUtf8(unexpected))) << unexpected << " in:\n"
+                                                                   << text(body);
     EXPECT_FALSE(body.contains(QChar::ReplacementCharacter)) << text(body);
     EXPECT_FALSE(body.contains(QRegularExpression(QStringLiteral("[^\\r]\\n")))) << "bare LF";
     EXPECT_TRUE(sortedEntries(folder.path()).isEmpty());
@@ -77,17 +85,29 @@ const char *const kYamada = "山田太郎 <yamada@example.jp>";
 INSTANTIATE_TEST_SUITE_P(
     Fixtures, DecodesJapaneseMail,
     ::testing::Values(
-        FixtureCase{"iso2022jp_windows_extras.eml", "①㈱の会議", kYamada,
-                    {"①から⑳まで、㈱と№、纊と髙。\r\n～の波。\r\n半角ｶﾀｶﾅ"}, {}},
-        FixtureCase{"shift_jis_cp932_extras.eml", "①髙﨑のお知らせ", kYamada, {"①髙﨑～－ の丸数字"}, {}},
+        FixtureCase{"iso2022jp_windows_extras.eml",
+                    "①㈱の会議",
+                    kYamada,
+                    {"①から⑳まで、㈱と№、纊と髙。\r\n～の波。\r\n半角ｶﾀｶﾅ"},
+                    {}},
+        FixtureCase{
+            "shift_jis_cp932_extras.eml", "①髙﨑のお知らせ", kYamada, {"①髙﨑～－ の丸数字"}, {}},
         FixtureCase{"windows31j_base64.eml", "ⅰ㈱見積", kYamada, {"①髙﨑～－ の丸数字"}, {}},
         FixtureCase{"euc_jp_quoted_printable.eml", "日本語", kYamada, {"ＥＵＣの本文です。"}, {}},
         FixtureCase{"adjacent_words_with_padding.eml", "あaい", kYamada, {"x"}, {}},
         FixtureCase{"folded_long_subject.eml",
-                    "長い件名が折り返されて複数の行と複数の符号化語にまたがっています", kYamada, {}, {}},
-        FixtureCase{"multipart_alternative.eml", "alternative", kYamada,
-                    {"プレーンテキストの本文"}, {"HTML"}},
-        FixtureCase{"html_only.eml", "html", kYamada,
+                    "長い件名が折り返されて複数の行と複数の符号化語にまたがっています",
+                    kYamada,
+                    {},
+                    {}},
+        FixtureCase{"multipart_alternative.eml",
+                    "alternative",
+                    kYamada,
+                    {"プレーンテキストの本文"},
+                    {"HTML"}},
+        FixtureCase{"html_only.eml",
+                    "html",
+                    kYamada,
                     {"こんにちは&さようなら\r\n\r\n①行目\r\n２行目\r\n①<end>"},
                     {"<p", "<br", "alert", "color", "題"}}),
     [](const auto &info) {
@@ -114,7 +134,8 @@ TEST(DecodeHeaderText, TolerantEncodedWords)
     const Case cases[] = {
         {"plain ascii kept", "Re: hello  world", "Re: hello  world"},
         {"character split across words", "=?UTF-8?B?44E=?= =?UTF-8?B?gg==?=", "あ"},
-        {"padded word between words", "=?UTF-8?B?44GC?=\r\n =?UTF-8?B?YQ==?= =?utf-8?B?44GE?=", "あaい"},
+        {"padded word between words",
+         "=?UTF-8?B?44GC?=\r\n =?UTF-8?B?YQ==?= =?utf-8?B?44GE?=", "あaい"},
         {"text between words kept", "=?UTF-8?B?44GC?= and =?UTF-8?B?44GE?=", "あ and い"},
         {"word glued to text", "Re:=?ISO-2022-JP?B?GyRCJCIbKEI=?=", "Re:あ"},
         {"q encoding with underscore", "=?UTF-8?Q?a_b=E3=81=82?=", "a bあ"},
@@ -141,10 +162,12 @@ TEST(HeaderParameter, Rfc2231AndRfc2047Forms)
         {"quoted with semicolon", "attachment; filename=\"a;b.txt\"; size=3", "a;b.txt"},
         {"escaped quote", "attachment; filename=\"a\\\"b\"", "a\"b"},
         {"rfc 2231 with charset", "attachment; filename*=UTF-8'ja'%E3%81%82.txt", "あ.txt"},
-        {"rfc 2231 continuations", "attachment; filename*1*=%82.txt; filename*0*=UTF-8''%E3%81", "あ.txt"},
-        {"mixed encoded and plain continuations", "attachment; filename*0*=UTF-8''%E3%81%82; filename*1=.txt",
+        {"rfc 2231 continuations", "attachment; filename*1*=%82.txt; filename*0*=UTF-8''%E3%81",
          "あ.txt"},
-        {"rfc 2231 wins over plain", "attachment; filename=old.txt; filename*=UTF-8''new.txt", "new.txt"},
+        {"mixed encoded and plain continuations",
+         "attachment; filename*0*=UTF-8''%E3%81%82; filename*1=.txt", "あ.txt"},
+        {"rfc 2231 wins over plain", "attachment; filename=old.txt; filename*=UTF-8''new.txt",
+         "new.txt"},
         {"rfc 2047 inside quotes", "attachment; filename=\"=?Shift_JIS?B?gqA=?=.txt\"", "あ.txt"},
         {"name case ignored", "attachment; FileName=\"A.TXT\"", "A.TXT"},
         {"absent", "attachment; size=3", std::nullopt},
@@ -237,7 +260,10 @@ TEST(SafeFileName, UntrustedNamesStayInsideTheFolder)
         {"parent folders dropped", QStringLiteral("../../evil.txt"), "evil.txt"},
         {"windows path", QStringLiteral("C:\\Users\\a\\b.txt"), "C__Users_a_b.txt"},
         {"forbidden characters", QStringLiteral("a*b?c\"d<e>f|g:h.txt"), "a_b_c_d_e_f_g_h.txt"},
-        {"control characters", QStringLiteral("a\nb\x01" "c.txt"), "a_b_c.txt"},
+        {"control characters",
+         QStringLiteral("a\nb\x01"
+                        "c.txt"),
+         "a_b_c.txt"},
         {"only dots", QStringLiteral(".."), "fallback.bin"},
         {"empty", QString(), "fallback.bin"},
         {"leading dot hidden file", QStringLiteral(".bashrc"), "bashrc"},
@@ -245,7 +271,8 @@ TEST(SafeFileName, UntrustedNamesStayInsideTheFolder)
         {"japanese kept", QStringLiteral("見積書①.pdf"), "見積書①.pdf"},
     };
     for (const Case &c : cases)
-        EXPECT_EQ(text(attachments::safeFileName(c.untrusted, QStringLiteral("fallback.bin"))), c.expected)
+        EXPECT_EQ(text(attachments::safeFileName(c.untrusted, QStringLiteral("fallback.bin"))),
+                  c.expected)
             << c.name;
 
     const QString longName = QString(300, u'長') + QStringLiteral(".pdf");
@@ -254,14 +281,18 @@ TEST(SafeFileName, UntrustedNamesStayInsideTheFolder)
     EXPECT_TRUE(cut.endsWith(u".pdf"));
 }
 
-class ExpandAttachments : public ::testing::Test {
+class ExpandAttachments : public ::testing::Test
+{
 protected:
     int expand(const char *fixtureName)
     {
         return expandMessage(fixture(fixtureName), folder(), fields, body, &error);
     }
     QString folder() const { return m_root.path() + QStringLiteral("/添付フォルダ"); }
-    void SetUp() override { ASSERT_TRUE(QDir(m_root.path()).mkdir(QStringLiteral("添付フォルダ"))); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(QDir(m_root.path()).mkdir(QStringLiteral("添付フォルダ")));
+    }
 
     QTemporaryDir m_root;
     MailHeaderFields fields;
@@ -275,10 +306,9 @@ TEST_F(ExpandAttachments, JapaneseNamesInEveryFormAndHostileNamesMadeSafe)
     EXPECT_EQ(text(fields.subject), "添付ファイル");
     EXPECT_EQ(text(body), "添付を送ります。");
     // ".." leaves nothing of its name, so it gets a generated one.
-    const QStringList expected = {QStringLiteral("evil.txt"), QStringLiteral("添付ファイル6.bin"),
-                                  QStringLiteral("見積書.pdf"),
-                                  QStringLiteral("議事録.txt"), QStringLiteral("資料①.txt"),
-                                  QStringLiteral("髙橋.txt")};
+    const QStringList expected = {QStringLiteral("evil.txt"),   QStringLiteral("添付ファイル6.bin"),
+                                  QStringLiteral("見積書.pdf"), QStringLiteral("議事録.txt"),
+                                  QStringLiteral("資料①.txt"),  QStringLiteral("髙橋.txt")};
     QStringList sortedExpected = expected;
     sortedExpected.sort();
     EXPECT_EQ(sortedEntries(folder()), sortedExpected);

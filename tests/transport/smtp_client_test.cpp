@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::smtp {
-namespace {
+namespace orv::smtp
+{
+namespace
+{
 
 using test::ReceivedMail;
 using test::SmtpTestServer;
@@ -28,7 +30,8 @@ QString withoutFinalLineEnd(QString body)
     return body;
 }
 
-class SmtpSend : public ::testing::Test {
+class SmtpSend : public ::testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -101,7 +104,8 @@ TEST_F(SmtpSend, DeliversJapaneseMailWithAndWithoutAuthOrAttachments)
         ASSERT_EQ(mails.size(), 1) << c.name;
         const ReceivedMail &mail = mails.first();
         EXPECT_EQ(mail.mailFrom, u"yamada@example.jp") << c.name;
-        EXPECT_EQ(mail.recipients, QStringList({QStringLiteral("suzuki@example.jp"), QStringLiteral("sato@example.jp"),
+        EXPECT_EQ(mail.recipients, QStringList({QStringLiteral("suzuki@example.jp"),
+                                                QStringLiteral("sato@example.jp"),
                                                 QStringLiteral("hidden@example.jp")}))
             << c.name;
         EXPECT_EQ(mail.login, c.withAuth ? m_server->user() : QString()) << c.name;
@@ -114,8 +118,10 @@ TEST_F(SmtpSend, DeliversJapaneseMailWithAndWithoutAuthOrAttachments)
         EXPECT_EQ(expanded, c.withAttachments ? 1 : 0) << c.name;
         EXPECT_EQ(text(fields.subject), "会議①のお知らせ") << c.name;
         // The lone "." line survives: the client dot-stuffs, the server unstuffs.
-        EXPECT_EQ(text(withoutFinalLineEnd(body)), "明日の会議は10時～です。\r\n.\r\n以上") << c.name;
-        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), c.withAttachments ? 2 : 0) << c.name;
+        EXPECT_EQ(text(withoutFinalLineEnd(body)), "明日の会議は10時～です。\r\n.\r\n以上")
+            << c.name;
+        EXPECT_EQ(QDir(folder.path()).entryList(QDir::Files).size(), c.withAttachments ? 2 : 0)
+            << c.name;
     }
 }
 
@@ -129,9 +135,10 @@ TEST_F(SmtpSend, RefusalsOfTheServerAreNegativeWithItsReply)
     SmtpRequest wrongPassword = authenticated(request(QStringLiteral("suzuki@example.jp")));
     wrongPassword.password = QStringLiteral("wrong");
     const Case cases[] = {
-        {"rejected recipient", request(QStringLiteral("ok@example.jp, ") + m_server->rejectedRecipient()),
-         {"SMTPサーバー「" + text(m_server->address()) + "」が宛先「" + text(m_server->rejectedRecipient())
-              + "」を拒否しました。",
+        {"rejected recipient",
+         request(QStringLiteral("ok@example.jp, ") + m_server->rejectedRecipient()),
+         {"SMTPサーバー「" + text(m_server->address()) + "」が宛先「" +
+              text(m_server->rejectedRecipient()) + "」を拒否しました。",
           "（550 5.1.1"}},
         {"wrong password", wrongPassword, {"ユーザー認証に失敗しました", "535"}},
     };
@@ -160,23 +167,34 @@ TEST_F(SmtpSend, BadInputIsRefusedBeforeAnythingIsSent)
         return r;
     };
     const Case cases[] = {
-        {"crlf in to", with([](SmtpRequest &r) { r.to = QStringLiteral("a@example.jp>\r\nRCPT TO:<evil@example.com"); }),
+        {"crlf in to", with([](SmtpRequest &r) {
+             r.to = QStringLiteral("a@example.jp>\r\nRCPT TO:<evil@example.com");
+         }),
          "制御文字"},
-        {"lf in cc", with([](SmtpRequest &r) { r.cc = QStringLiteral("a@example.jp\nb@example.jp"); }), "制御文字"},
-        {"cr in bcc", with([](SmtpRequest &r) { r.bcc = QStringLiteral("a@example.jp\r"); }), "制御文字"},
-        {"crlf in from", with([](SmtpRequest &r) { r.from = QStringLiteral("me@example.jp\r\nRSET"); }), "制御文字"},
-        {"stray bracket", with([](SmtpRequest &r) { r.to = QStringLiteral("a@example.jp>"); }), "「<」「>」"},
+        {"lf in cc",
+         with([](SmtpRequest &r) { r.cc = QStringLiteral("a@example.jp\nb@example.jp"); }),
+         "制御文字"},
+        {"cr in bcc", with([](SmtpRequest &r) { r.bcc = QStringLiteral("a@example.jp\r"); }),
+         "制御文字"},
+        {"crlf in from",
+         with([](SmtpRequest &r) { r.from = QStringLiteral("me@example.jp\r\nRSET"); }),
+         "制御文字"},
+        {"stray bracket", with([](SmtpRequest &r) { r.to = QStringLiteral("a@example.jp>"); }),
+         "「<」「>」"},
         {"no recipient", with([](SmtpRequest &r) { r.to = QString(); }), "宛先が指定されていない"},
         {"absent recipient", with([](SmtpRequest &r) { r.to.reset(); }), "宛先が指定されていない"},
         {"no sender", with([](SmtpRequest &r) { r.from = QString(); }), "差出人"},
-        {"no server", with([](SmtpRequest &r) { r.server = QString(); }), "SMTPサーバーが設定されていない"},
-        {"missing attachment", with([](SmtpRequest &r) { r.attachments = QStringLiteral("/nonexistent/資料.pdf"); }),
+        {"no server", with([](SmtpRequest &r) { r.server = QString(); }),
+         "SMTPサーバーが設定されていない"},
+        {"missing attachment",
+         with([](SmtpRequest &r) { r.attachments = QStringLiteral("/nonexistent/資料.pdf"); }),
          "/nonexistent/資料.pdf"},
     };
     for (const Case &c : cases) {
         QString error;
         EXPECT_LT(m_client.send(c.request, &error), 0) << c.name;
-        EXPECT_TRUE(error.contains(QString::fromUtf8(c.errorHolds))) << c.name << ": " << text(error);
+        EXPECT_TRUE(error.contains(QString::fromUtf8(c.errorHolds)))
+            << c.name << ": " << text(error);
         EXPECT_TRUE(error.contains(u"送信しませんでした")) << c.name << ": " << text(error);
     }
     EXPECT_TRUE(delivered().isEmpty());
@@ -186,7 +204,9 @@ TEST_F(SmtpSend, BulkSendReusesOneConnectionUntilReset)
 {
     QString error;
     for (int i = 0; i < 3; ++i)
-        ASSERT_EQ(m_client.send(authenticated(request(QStringLiteral("bulk%1@example.jp").arg(i))), &error), 0)
+        ASSERT_EQ(m_client.send(authenticated(request(QStringLiteral("bulk%1@example.jp").arg(i))),
+                                &error),
+                  0)
             << text(error);
     m_client.reset();
     ASSERT_EQ(m_client.send(request(QStringLiteral("after@example.jp")), &error), 0) << text(error);
@@ -212,16 +232,19 @@ TEST_F(SmtpSend, TlsWhenTheServerOffersItWithVerifiedCertificates)
     const QString implicitTls = QString::number(m_server->tlsPort());
     const Case cases[] = {
         {"host:port offering starttls", host + u':' + startTls, true, true},
-        {"smtp url offering starttls", QStringLiteral("smtp://") + host + u':' + startTls, true, true},
+        {"smtp url offering starttls", QStringLiteral("smtp://") + host + u':' + startTls, true,
+         true},
         {"smtps url", QStringLiteral("smtps://") + host + u':' + implicitTls, true, true},
         {"server without starttls stays plain", m_server->address(), true, false},
         {"untrusted certificate on starttls", host + u':' + startTls, false, false},
-        {"untrusted certificate on smtps", QStringLiteral("smtps://") + host + u':' + implicitTls, false, false},
+        {"untrusted certificate on smtps", QStringLiteral("smtps://") + host + u':' + implicitTls,
+         false, false},
     };
     for (const Case &c : cases) {
         const int before = m_server->messageCount();
         SmtpClient client;
-        client.setCertificateAuthorities(c.trusted ? m_server->caFile() : m_server->untrustedCaFile());
+        client.setCertificateAuthorities(c.trusted ? m_server->caFile()
+                                                   : m_server->untrustedCaFile());
         SmtpRequest r = authenticated(request(QStringLiteral("suzuki@example.jp")));
         r.server = c.server;
         QString error;
@@ -250,7 +273,9 @@ TEST_F(SmtpSend, UnreachableServerIsNamedInTheFailure)
     r.server = address;
     QString error;
     EXPECT_LT(m_client.send(r, &error), 0);
-    EXPECT_TRUE(error.startsWith(QStringLiteral("SMTPサーバー「") + address + QStringLiteral("」に接続できません。"))) << text(error);
+    EXPECT_TRUE(error.startsWith(QStringLiteral("SMTPサーバー「") + address +
+                                 QStringLiteral("」に接続できません。")))
+        << text(error);
 }
 
 } // namespace

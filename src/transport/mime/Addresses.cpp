@@ -4,9 +4,11 @@
 
 #include <QStringList>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
-namespace {
+namespace
+{
 
 // Commas inside quotes or angle brackets do not separate entries.
 QStringList splitEntries(const QString &text)
@@ -34,7 +36,9 @@ QString shown(const QString &entry)
 {
     QString visible;
     for (QChar c : entry)
-        visible += isControlCharacter(c) ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0')) : QString(c);
+        visible += isControlCharacter(c)
+                       ? QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QChar(u'0'))
+                       : QString(c);
     return visible;
 }
 
@@ -59,7 +63,8 @@ QString unquotedName(QString name)
 std::nullopt_t refuse(const QString &entry, const QString &why, QString *error)
 {
     if (error)
-        *error = QStringLiteral("メールアドレス「%1」は%2ため、送信しませんでした。").arg(shown(entry), why);
+        *error = QStringLiteral("メールアドレス「%1」は%2ため、送信しませんでした。")
+                     .arg(shown(entry), why);
     return std::nullopt;
 }
 
@@ -71,8 +76,9 @@ std::optional<Mailbox> parseEntry(const QString &entry, QString *error)
     if (open < 0 && close < 0) {
         mailbox.address = entry.trimmed();
     } else {
-        const bool oneBracketPair = open >= 0 && close > open && entry.count(u'<') == 1
-            && entry.count(u'>') == 1 && entry.mid(close + 1).trimmed().isEmpty();
+        const bool oneBracketPair = open >= 0 && close > open && entry.count(u'<') == 1 &&
+                                    entry.count(u'>') == 1 &&
+                                    entry.mid(close + 1).trimmed().isEmpty();
         if (!oneBracketPair)
             return refuse(entry, QStringLiteral("「<」「>」の使い方が正しくない"), error);
         mailbox.name = unquotedName(entry.left(open));

@@ -5,7 +5,8 @@
 
 #include <optional>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
 struct Mailbox {
     QString name; // may be empty

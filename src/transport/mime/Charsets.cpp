@@ -10,9 +10,11 @@
 #include <cerrno>
 #include <memory>
 
-namespace orv::mime::charsets {
+namespace orv::mime::charsets
+{
 
-namespace {
+namespace
+{
 
 constexpr char kEscape = '\x1B';
 // A byte that is never valid code page 932, so it comes out as "�".
@@ -31,20 +33,20 @@ QByteArray normalizedLabel(const QByteArray &charset)
 Family familyOf(const QByteArray &label)
 {
     static const std::array<const char *, 10> cp932Labels = {
-        "shift_jis", "shift-jis", "sjis",   "x-sjis",   "windows-31j",
+        "shift_jis", "shift-jis", "sjis",     "x-sjis",     "windows-31j",
         "cp932",     "ms932",     "ms_kanji", "csshiftjis", "x-ms-cp932"};
     for (const char *name : cp932Labels)
         if (label == name)
             return Family::Cp932;
     if (label.startsWith("iso-2022-jp") || label == "csiso2022jp" || label.startsWith("cp5022"))
         return Family::Iso2022Jp;
-    if (label == "euc-jp" || label == "eucjp" || label == "x-euc-jp" || label == "euc-jp-ms"
-        || label == "cseucpkdfmtjapanese")
+    if (label == "euc-jp" || label == "eucjp" || label == "x-euc-jp" || label == "euc-jp-ms" ||
+        label == "cseucpkdfmtjapanese")
         return Family::EucJp;
     if (label == "utf-8" || label == "utf8")
         return Family::Utf8;
-    if (label.isEmpty() || label == "us-ascii" || label == "ascii" || label == "unknown-8bit"
-        || label == "x-unknown" || label == "default")
+    if (label.isEmpty() || label == "us-ascii" || label == "ascii" || label == "unknown-8bit" ||
+        label == "x-unknown" || label == "default")
         return Family::Unlabelled;
     return Family::Other;
 }
@@ -68,8 +70,9 @@ std::optional<QByteArray> convertStrictly(const QByteArray &bytes, const char *t
     for (;;) {
         char *outPtr = out.data() + used;
         size_t outLeft = static_cast<size_t>(out.size()) - used;
-        const bool converted = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1)
-            && iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1);
+        const bool converted =
+            iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
+            iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1);
         used = static_cast<size_t>(outPtr - out.data());
         if (converted)
             break;
@@ -158,7 +161,8 @@ void appendJisPairAsCp932(unsigned char j1, unsigned char j2, QByteArray &out)
         out += kInvalidCp932;
         return;
     }
-    const unsigned char s1 = static_cast<unsigned char>(((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0));
+    const unsigned char s1 =
+        static_cast<unsigned char>(((j1 + 1) >> 1) + (j1 <= 0x5E ? 0x70 : 0xB0));
     unsigned char s2;
     if (j1 & 1)
         s2 = static_cast<unsigned char>(j2 + (j2 >= 0x60 ? 0x20 : 0x1F));
@@ -226,7 +230,8 @@ std::optional<QString> decodeIso2022Jp(const QByteArray &bytes)
         if (katakana && byte >= 0x21 && byte <= 0x5F) {
             sjis += static_cast<char>(byte + 0x80);
             ++i;
-        } else if ((mode == JisMode::Kanji || mode == JisMode::UnsupportedDoubleByte) && byte > 0x20) {
+        } else if ((mode == JisMode::Kanji || mode == JisMode::UnsupportedDoubleByte) &&
+                   byte > 0x20) {
             const auto second = i + 1 < bytes.size() ? static_cast<unsigned char>(bytes[i + 1]) : 0;
             if (mode == JisMode::Kanji)
                 appendJisPairAsCp932(byte, second, sjis);

@@ -2,7 +2,8 @@
 
 #include <mutex>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
 void ensureGMimeInitialised()
 {
@@ -13,7 +14,8 @@ void ensureGMimeInitialised()
 QByteArray memoryStreamBytes(GMimeStream *memoryStream)
 {
     GByteArray *bytes = g_mime_stream_mem_get_byte_array(GMIME_STREAM_MEM(memoryStream));
-    return QByteArray(reinterpret_cast<const char *>(bytes->data), static_cast<qsizetype>(bytes->len));
+    return QByteArray(reinterpret_cast<const char *>(bytes->data),
+                      static_cast<qsizetype>(bytes->len));
 }
 
 QByteArray rawHeaderValue(GMimeObject *object, const char *name)

@@ -10,7 +10,8 @@
 
 #include <memory>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
 // GMime must be initialised once before any of its objects is made.
 void ensureGMimeInitialised();
@@ -24,8 +25,7 @@ struct GObjectUnref {
 };
 
 // An owned reference to a GMime object.
-template <typename T>
-using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
+template <typename T> using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 
 // Everything written into a memory stream.
 QByteArray memoryStreamBytes(GMimeStream *memoryStream);

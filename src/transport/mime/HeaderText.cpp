@@ -7,9 +7,11 @@
 
 #include <map>
 
-namespace orv::mime::headers {
+namespace orv::mime::headers
+{
 
-namespace {
+namespace
+{
 
 bool isBlank(char c)
 {
@@ -83,7 +85,8 @@ const QRegularExpression &encodedWordPattern()
 
 } // namespace
 
-namespace {
+namespace
+{
 
 // "Name:" with a name of visible ASCII; anything else starts the text, not a header.
 bool startsWithHeaderField(const QByteArray &rawMessage)
@@ -113,7 +116,8 @@ QByteArray headerBlock(const QByteArray &rawMessage)
             end = next;
             break;
         }
-        if (next + 1 < rawMessage.size() && rawMessage[next] == '\r' && rawMessage[next + 1] == '\n') {
+        if (next + 1 < rawMessage.size() && rawMessage[next] == '\r' &&
+            rawMessage[next + 1] == '\n') {
             end = next;
             break;
         }
@@ -163,9 +167,9 @@ QString decodeText(const QByteArray &rawValue)
         const QByteArray between = rawValue.mid(position, match.capturedStart() - position);
         // Blanks between two encoded words are folding, not text.
         const bool onlyBlanks = between.trimmed().isEmpty();
-        const auto word = decodeEncodedWord(match.captured(1).toLatin1(),
-                                            match.captured(2).at(0).toLatin1(),
-                                            match.captured(3).toLatin1());
+        const auto word =
+            decodeEncodedWord(match.captured(1).toLatin1(), match.captured(2).at(0).toLatin1(),
+                              match.captured(3).toLatin1());
         position = match.capturedEnd();
         if (!(afterWord && onlyBlanks)) {
             flushWords();
@@ -182,7 +186,8 @@ QString decodeText(const QByteArray &rawValue)
     return text;
 }
 
-namespace {
+namespace
+{
 
 // Splits "type/subtype; a=1; b=\"x;y\"" into its parameters, keeping quotes intact.
 QList<QByteArray> splitParameters(const QByteArray &value)

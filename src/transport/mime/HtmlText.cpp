@@ -4,27 +4,37 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
-namespace {
+namespace
+{
 
 const QHash<QString, QString> &namedEntities()
 {
     static const QHash<QString, QString> entities = {
-        {QStringLiteral("amp"), QStringLiteral("&")},   {QStringLiteral("lt"), QStringLiteral("<")},
-        {QStringLiteral("gt"), QStringLiteral(">")},    {QStringLiteral("quot"), QStringLiteral("\"")},
-        {QStringLiteral("apos"), QStringLiteral("'")},  {QStringLiteral("nbsp"), QStringLiteral(" ")},
-        {QStringLiteral("copy"), QStringLiteral("©")},  {QStringLiteral("reg"), QStringLiteral("®")},
-        {QStringLiteral("yen"), QStringLiteral("¥")},   {QStringLiteral("hellip"), QStringLiteral("…")},
-        {QStringLiteral("mdash"), QStringLiteral("—")}, {QStringLiteral("ndash"), QStringLiteral("–")},
-        {QStringLiteral("laquo"), QStringLiteral("«")}, {QStringLiteral("raquo"), QStringLiteral("»")},
+        {QStringLiteral("amp"), QStringLiteral("&")},
+        {QStringLiteral("lt"), QStringLiteral("<")},
+        {QStringLiteral("gt"), QStringLiteral(">")},
+        {QStringLiteral("quot"), QStringLiteral("\"")},
+        {QStringLiteral("apos"), QStringLiteral("'")},
+        {QStringLiteral("nbsp"), QStringLiteral(" ")},
+        {QStringLiteral("copy"), QStringLiteral("©")},
+        {QStringLiteral("reg"), QStringLiteral("®")},
+        {QStringLiteral("yen"), QStringLiteral("¥")},
+        {QStringLiteral("hellip"), QStringLiteral("…")},
+        {QStringLiteral("mdash"), QStringLiteral("—")},
+        {QStringLiteral("ndash"), QStringLiteral("–")},
+        {QStringLiteral("laquo"), QStringLiteral("«")},
+        {QStringLiteral("raquo"), QStringLiteral("»")},
     };
     return entities;
 }
 
 QString resolveEntities(const QString &text)
 {
-    static const QRegularExpression entity(QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z]{2,8});"));
+    static const QRegularExpression entity(
+        QStringLiteral("&(#[0-9]{1,7}|#[xX][0-9A-Fa-f]{1,6}|[A-Za-z]{2,8});"));
     QString out;
     qsizetype position = 0;
     auto matches = entity.globalMatch(text);
@@ -37,7 +47,8 @@ QString resolveEntities(const QString &text)
             bool ok = false;
             const bool hex = name.size() > 1 && (name[1] == u'x' || name[1] == u'X');
             const uint code = name.mid(hex ? 2 : 1).toUInt(&ok, hex ? 16 : 10);
-            const bool valid = ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+            const bool valid =
+                ok && code > 0 && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
             const char32_t character = valid ? char32_t(code) : char32_t(0xFFFD);
             out += QString::fromUcs4(&character, 1);
         } else {

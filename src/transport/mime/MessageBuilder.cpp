@@ -9,9 +9,11 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
-namespace {
+namespace
+{
 
 // RFC 2047 allows 75 characters a word; shorter words keep "Subject: " and the first word
 // within a 76-character line.
@@ -50,7 +52,9 @@ std::optional<QByteArray> utf8(const QString &text)
 QList<QByteArray> encodedWords(const QString &text, const WordCharset &charset)
 {
     const QByteArray prefix = "=?" + charset.name + "?B?";
-    const auto wordFor = [&](const QString &piece) { return prefix + charset.encode(piece)->toBase64() + "?="; };
+    const auto wordFor = [&](const QString &piece) {
+        return prefix + charset.encode(piece)->toBase64() + "?=";
+    };
     QList<QByteArray> words;
     QString piece;
     for (qsizetype i = 0; i < text.size();) {
@@ -98,15 +102,17 @@ QByteArray mailboxListText(const QList<Mailbox> &mailboxes)
 void setEncodedHeader(GMimeObject *object, const char *name, const QByteArray &value)
 {
     g_mime_object_set_header(object, name, "", nullptr);
-    GMimeHeader *header = g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
+    GMimeHeader *header =
+        g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
     g_mime_header_set_raw_value(header, QByteArray(' ' + value + '\n').constData());
 }
 
 GObjectPtr<GMimeDataWrapper> wrapperFor(const QByteArray &bytes, GMimeContentEncoding encoding)
 {
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(bytes.constData(),
-                                                                     static_cast<size_t>(bytes.size())));
-    return GObjectPtr<GMimeDataWrapper>(g_mime_data_wrapper_new_with_stream(stream.get(), encoding));
+    GObjectPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(bytes.constData(), static_cast<size_t>(bytes.size())));
+    return GObjectPtr<GMimeDataWrapper>(
+        g_mime_data_wrapper_new_with_stream(stream.get(), encoding));
 }
 
 QString withLf(QString text)
@@ -122,10 +128,12 @@ GObjectPtr<GMimeObject> bodyPart(const QString &body)
     GObjectPtr<GMimePart> part(GMIME_PART(g_mime_text_part_new_with_subtype("plain")));
     if (const auto jis = charsets::encodeIso2022Jp(text)) {
         g_mime_part_set_content(part.get(), wrapperFor(*jis, GMIME_CONTENT_ENCODING_DEFAULT).get());
-        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "ISO-2022-JP");
+        g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset",
+                                                 "ISO-2022-JP");
         g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_7BIT);
     } else {
-        g_mime_part_set_content(part.get(), wrapperFor(text.toUtf8(), GMIME_CONTENT_ENCODING_DEFAULT).get());
+        g_mime_part_set_content(part.get(),
+                                wrapperFor(text.toUtf8(), GMIME_CONTENT_ENCODING_DEFAULT).get());
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset", "UTF-8");
         g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_BASE64);
     }
@@ -137,11 +145,13 @@ Status attachmentPart(const QString &path, GObjectPtr<GMimeObject> &part)
     QFile file(path);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     if (file.error() != QFileDevice::NoError)
-        return Status::failure(QStringLiteral("添付ファイル「%1」を読み込めません。（%2）").arg(path, file.errorString()));
+        return Status::failure(QStringLiteral("添付ファイル「%1」を読み込めません。（%2）")
+                                   .arg(path, file.errorString()));
 
     const QByteArray type = QMimeDatabase().mimeTypeForFile(path).name().toLatin1();
     const qsizetype slash = type.indexOf('/');
-    GObjectPtr<GMimePart> leaf(g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData()));
+    GObjectPtr<GMimePart> leaf(
+        g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData()));
     g_mime_part_set_content(leaf.get(), wrapperFor(bytes, GMIME_CONTENT_ENCODING_DEFAULT).get());
     g_mime_part_set_content_encoding(leaf.get(), GMIME_CONTENT_ENCODING_BASE64);
     g_mime_object_set_disposition(GMIME_OBJECT(leaf.get()), GMIME_DISPOSITION_ATTACHMENT);
@@ -176,8 +186,10 @@ Status addExtraHeader(GMimeObject *message, const QString &extraHeader)
         const qsizetype colon = line.indexOf(u':');
         const QString name = line.left(colon);
         if (colon <= 0 || !fieldName.match(name).hasMatch())
-            return Status::failure(QStringLiteral("追加のヘッダー行「%1」の形が正しくありません。").arg(line));
-        setEncodedHeader(message, name.toLatin1().constData(), encodeHeaderText(line.mid(colon + 1).trimmed()));
+            return Status::failure(
+                QStringLiteral("追加のヘッダー行「%1」の形が正しくありません。").arg(line));
+        setEncodedHeader(message, name.toLatin1().constData(),
+                         encodeHeaderText(line.mid(colon + 1).trimmed()));
     }
     return Status::success();
 }

@@ -9,7 +9,8 @@
 #include <QString>
 #include <QStringList>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
 struct OutgoingMail {
     Mailbox from;

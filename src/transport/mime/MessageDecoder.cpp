@@ -8,9 +8,11 @@
 
 #include <QStringList>
 
-namespace orv::mime {
+namespace orv::mime
+{
 
-namespace {
+namespace
+{
 
 constexpr int kAttachmentsWritten = 1;
 constexpr int kNoAttachments = 0;
@@ -66,15 +68,16 @@ QString declaredFileName(GMimeObject *object)
 QString partText(GMimePart *part)
 {
     const QByteArray contentType = rawHeaderValue(GMIME_OBJECT(part), "Content-Type");
-    const QByteArray charset = headers::parameter(contentType, "charset").value_or(QString()).toLatin1();
+    const QByteArray charset =
+        headers::parameter(contentType, "charset").value_or(QString()).toLatin1();
     return withCrLf(charsets::decode(transferDecodedContent(part), charset));
 }
 
 QString generatedName(GMimeObject *object, int number)
 {
     static const QList<std::pair<const char *, const char *>> extensions = {
-        {"message/rfc822", ".eml"}, {"text/plain", ".txt"},  {"text/html", ".html"},
-        {"image/jpeg", ".jpg"},     {"image/png", ".png"},   {"image/gif", ".gif"},
+        {"message/rfc822", ".eml"},  {"text/plain", ".txt"},      {"text/html", ".html"},
+        {"image/jpeg", ".jpg"},      {"image/png", ".png"},       {"image/gif", ".gif"},
         {"application/pdf", ".pdf"}, {"application/zip", ".zip"},
     };
     QString extension = QStringLiteral(".bin");
@@ -88,7 +91,8 @@ QString generatedName(GMimeObject *object, int number)
 }
 
 // Walks a parsed message: text parts become the body, every other leaf an attachment file.
-class MessageExpander {
+class MessageExpander
+{
 public:
     explicit MessageExpander(const QString &folder) : m_folder(folder) {}
 
@@ -96,7 +100,8 @@ public:
     {
         if (GMIME_IS_MESSAGE_PARTIAL(object)) {
             m_incomplete = true;
-            m_bodyParts.append(withCrLf(charsets::decode(transferDecodedContent(GMIME_PART(object)), {})));
+            m_bodyParts.append(
+                withCrLf(charsets::decode(transferDecodedContent(GMIME_PART(object)), {})));
         } else if (GMIME_IS_MULTIPART(object)) {
             visitMultipart(GMIME_MULTIPART(object));
         } else if (GMIME_IS_MESSAGE_PART(object)) {
@@ -118,7 +123,8 @@ public:
         }
         if (m_incomplete) {
             if (error)
-                *error = QStringLiteral("分割されたメールの一部だけを受け取ったため、元のメールに組み立てられません。");
+                *error = QStringLiteral(
+                    "分割されたメールの一部だけを受け取ったため、元のメールに組み立てられません。");
             return kIncompleteSplitMessage;
         }
         return m_written > 0 ? kAttachmentsWritten : kNoAttachments;
@@ -153,7 +159,8 @@ private:
     void visitLeaf(GMimePart *part)
     {
         GMimeObject *object = GMIME_OBJECT(part);
-        const bool readable = hasMimeType(object, "text", "plain") || hasMimeType(object, "text", "html");
+        const bool readable =
+            hasMimeType(object, "text", "plain") || hasMimeType(object, "text", "html");
         if (!readable || isMarkedAsAttachment(object) || !declaredFileName(object).isEmpty()) {
             saveAttachment(object, transferDecodedContent(part));
             return;

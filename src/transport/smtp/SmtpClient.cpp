@@ -12,9 +12,11 @@
 
 #include <cstring>
 
-namespace orv::smtp {
+namespace orv::smtp
+{
 
-namespace {
+namespace
+{
 
 constexpr int kRefusedInput = -1;
 constexpr int kMessageNotBuilt = -2;
@@ -96,7 +98,8 @@ int prepare(const SmtpRequest &request, Envelope &envelope, QString *error)
     if (!from)
         return refuse(reason);
     if (from->size() != 1)
-        return refuse(QStringLiteral("差出人のメールアドレスを一つ設定してください。送信しませんでした。"));
+        return refuse(
+            QStringLiteral("差出人のメールアドレスを一つ設定してください。送信しませんでした。"));
     envelope.from = from->first();
 
     const auto to = addressesOf(request.to, &reason);
@@ -128,7 +131,8 @@ int prepare(const SmtpRequest &request, Envelope &envelope, QString *error)
 QByteArray serverUrl(const ServerAddress &server)
 {
     const QString host = server.host.contains(u':') ? u'[' + server.host + u']' : server.host;
-    const QString scheme = server.tls == TlsMode::Implicit ? QStringLiteral("smtps") : QStringLiteral("smtp");
+    const QString scheme =
+        server.tls == TlsMode::Implicit ? QStringLiteral("smtps") : QStringLiteral("smtp");
     return QStringLiteral("%1://%2:%3").arg(scheme, host).arg(server.port).toUtf8();
 }
 
@@ -174,7 +178,8 @@ int SmtpClient::send(const SmtpRequest &request, QString *error)
     const QByteArray from = '<' + envelope.from.address.toUtf8() + '>';
     std::unique_ptr<curl_slist, SlistFree> recipients;
     for (const mime::Mailbox &recipient : envelope.recipients)
-        recipients.reset(curl_slist_append(recipients.release(), QByteArray('<' + recipient.address.toUtf8() + '>').constData()));
+        recipients.reset(curl_slist_append(
+            recipients.release(), QByteArray('<' + recipient.address.toUtf8() + '>').constData()));
     const QByteArray user = request.userId.toUtf8();
     const QByteArray password = request.password.toUtf8();
     Upload upload{&envelope.message, 0};
@@ -194,7 +199,8 @@ int SmtpClient::send(const SmtpRequest &request, QString *error)
     curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
     curl_easy_setopt(curl, CURLOPT_READFUNCTION, readChunk);
     curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(envelope.message.size()));
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE,
+                     static_cast<curl_off_t>(envelope.message.size()));
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
     curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
@@ -211,7 +217,8 @@ int SmtpClient::send(const SmtpRequest &request, QString *error)
     if (code == CURLE_OK)
         return 0;
     if (error) {
-        const QString detail = curlError[0] ? QString::fromUtf8(curlError) : QString::fromUtf8(curl_easy_strerror(code));
+        const QString detail = curlError[0] ? QString::fromUtf8(curlError)
+                                            : QString::fromUtf8(curl_easy_strerror(code));
         *error = failureText(envelope.server.display(), code, dialogue, detail);
     }
     return kNotDelivered;

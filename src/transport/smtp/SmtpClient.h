@@ -5,7 +5,8 @@
 #include <memory>
 #include <optional>
 
-namespace orv::smtp {
+namespace orv::smtp
+{
 
 // One message to send. An absent value differs from an empty text, as in the mail library.
 struct SmtpRequest {
@@ -15,7 +16,8 @@ struct SmtpRequest {
 
 // Keeps one libcurl handle (and so one connection) across sends to the same server, so a
 // bulk send reuses it.
-class SmtpClient {
+class SmtpClient
+{
 public:
     SmtpClient();
     ~SmtpClient();

@@ -1,8 +1,10 @@
 #include "transport/smtp/SmtpFailure.h"
 
-namespace orv::smtp {
+namespace orv::smtp
+{
 
-namespace {
+namespace
+{
 
 int replyCode(const QByteArray &reply)
 {
@@ -14,7 +16,8 @@ QString commandAddress(const QByteArray &command)
 {
     const qsizetype open = command.indexOf('<');
     const qsizetype close = command.lastIndexOf('>');
-    return open >= 0 && close > open ? QString::fromUtf8(command.mid(open + 1, close - open - 1)) : QString();
+    return open >= 0 && close > open ? QString::fromUtf8(command.mid(open + 1, close - open - 1))
+                                     : QString();
 }
 
 // What the server refused, judged by the command it answered.
@@ -23,11 +26,14 @@ QString refusal(const Dialogue &dialogue)
     const QByteArray command = dialogue.refusedCommand.toUpper();
     const int code = replyCode(dialogue.refusal);
     if (command.startsWith("RCPT"))
-        return QStringLiteral("が宛先「%1」を拒否しました。").arg(commandAddress(dialogue.refusedCommand));
+        return QStringLiteral("が宛先「%1」を拒否しました。")
+            .arg(commandAddress(dialogue.refusedCommand));
     if (code == 530 || code == 535 || command.startsWith("AUTH"))
-        return QStringLiteral("でのユーザー認証に失敗しました。ユーザーIDとパスワードを確かめてください。");
+        return QStringLiteral(
+            "でのユーザー認証に失敗しました。ユーザーIDとパスワードを確かめてください。");
     if (command.startsWith("MAIL"))
-        return QStringLiteral("が差出人「%1」を拒否しました。").arg(commandAddress(dialogue.refusedCommand));
+        return QStringLiteral("が差出人「%1」を拒否しました。")
+            .arg(commandAddress(dialogue.refusedCommand));
     return QStringLiteral("がメールの受け取りを拒否しました。");
 }
 
@@ -41,7 +47,8 @@ QString cause(CURLcode code, const Dialogue &dialogue)
     case CURLE_OPERATION_TIMEDOUT:
         return QStringLiteral("から応答がありません。");
     case CURLE_LOGIN_DENIED:
-        return QStringLiteral("でのユーザー認証に失敗しました。ユーザーIDとパスワードを確かめてください。");
+        return QStringLiteral(
+            "でのユーザー認証に失敗しました。ユーザーIDとパスワードを確かめてください。");
     case CURLE_PEER_FAILED_VERIFICATION:
     case CURLE_SSL_CONNECT_ERROR:
     case CURLE_SSL_CACERT_BADFILE:
@@ -70,8 +77,10 @@ void Dialogue::replyReceived(const QByteArray &reply)
 QString failureText(const QString &server, CURLcode code, const Dialogue &dialogue,
                     const QString &curlDetail)
 {
-    const QString sentence = QStringLiteral("SMTPサーバー「%1」").arg(server) + cause(code, dialogue);
-    const QString detail = dialogue.refusal.isEmpty() ? curlDetail : QString::fromUtf8(dialogue.refusal);
+    const QString sentence =
+        QStringLiteral("SMTPサーバー「%1」").arg(server) + cause(code, dialogue);
+    const QString detail =
+        dialogue.refusal.isEmpty() ? curlDetail : QString::fromUtf8(dialogue.refusal);
     return detail.isEmpty() ? sentence : sentence + QStringLiteral("（%1）").arg(detail);
 }
 
