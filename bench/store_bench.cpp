@@ -153,16 +153,21 @@ int main(int argc, char **argv)
         readOne.push_back(millisecondsOf([&] { check(store.Read(kRecords / 2, buffer)); }) * 1000);
     print("read_one_us", median(readOne));
 
-    std::vector<double> deleteOne;
+    std::vector<double> deleteOne, deleteOneMs, copyMs;
     for (int run = 0; run < 5; ++run) {
         check(store.Read(kRecords / 2, buffer));
         const double compactMs = millisecondsOf([&] {
             check(store.MarkDeleted(kRecords / 2, buffer));
             check(store.Compact(buffer));
         });
-        deleteOne.push_back(compactMs / copyAndSyncMs(path, path + QStringLiteral(".copy")));
+        const double copyAndSync = copyAndSyncMs(path, path + QStringLiteral(".copy"));
+        deleteOne.push_back(compactMs / copyAndSync);
+        deleteOneMs.push_back(compactMs);
+        copyMs.push_back(copyAndSync);
         check(store.Append(buffer));
     }
+    print("delete_one_ms", median(deleteOneMs));
+    print("cp_sync_ms", median(copyMs));
     print("delete_one_ratio", median(deleteOne));
 
     std::vector<double> append;
