@@ -10,8 +10,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-namespace
-{
+namespace {
 
 struct Scratch {
     QTemporaryDir root;

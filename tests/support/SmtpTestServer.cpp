@@ -8,11 +8,9 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::test
-{
+namespace orv::test {
 
-namespace
-{
+namespace {
 
 QString variable(const char *name)
 {

@@ -7,8 +7,7 @@
 
 #include <optional>
 
-namespace orv::test
-{
+namespace orv::test {
 
 // One message as the test SMTP server stored it.
 struct ReceivedMail {

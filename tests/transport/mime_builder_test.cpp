@@ -10,10 +10,8 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::mime
-{
-namespace
-{
+namespace orv::mime {
+namespace {
 
 std::string text(const QString &value)
 {

@@ -9,10 +9,8 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::mime
-{
-namespace
-{
+namespace orv::mime {
+namespace {
 
 QByteArray fixture(const char *name)
 {

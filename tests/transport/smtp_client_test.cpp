@@ -9,10 +9,8 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::smtp
-{
-namespace
-{
+namespace orv::smtp {
+namespace {
 
 using test::ReceivedMail;
 using test::SmtpTestServer;

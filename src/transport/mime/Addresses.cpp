@@ -4,11 +4,9 @@
 
 #include <QStringList>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
-namespace
-{
+namespace {
 
 // Commas inside quotes or angle brackets do not separate entries.
 QStringList splitEntries(const QString &text)

@@ -5,8 +5,7 @@
 
 #include <optional>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
 struct Mailbox {
     QString name; // may be empty

@@ -8,11 +8,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace orv::mime::attachments
-{
+namespace orv::mime::attachments {
 
-namespace
-{
+namespace {
 
 // Most file systems limit a name to 255 bytes; keep room for a "(n)" suffix.
 constexpr qsizetype kMaxNameBytes = 200;

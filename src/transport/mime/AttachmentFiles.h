@@ -6,8 +6,7 @@
 #include <QString>
 
 // Attachment names come from the sender and are not to be trusted.
-namespace orv::mime::attachments
-{
+namespace orv::mime::attachments {
 
 // A name that is safe as one file in one folder: path parts ("a/../b"), control
 // characters and the characters a file name cannot hold are replaced, leading dots and

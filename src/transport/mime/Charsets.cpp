@@ -10,11 +10,9 @@
 #include <cerrno>
 #include <memory>
 
-namespace orv::mime::charsets
-{
+namespace orv::mime::charsets {
 
-namespace
-{
+namespace {
 
 constexpr char kEscape = '\x1B';
 // A byte that is never valid code page 932, so it comes out as "�".

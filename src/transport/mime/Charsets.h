@@ -7,8 +7,7 @@
 
 // The charset layer for Japanese mail: Windows' extensions of the Japanese charsets are
 // what senders really use, whatever the label says.
-namespace orv::mime::charsets
-{
+namespace orv::mime::charsets {
 
 // Readable text from `bytes` labelled `charset` (any spelling, may be empty). A label that
 // does not fit the bytes is not trusted: UTF-8, ISO-2022-JP, code page 932 and EUC-JP are

@@ -2,8 +2,7 @@
 
 #include <QChar>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
 // Characters that break a line or a protocol when they reach a header, a command or a
 // file name: C0 and C1 controls, DEL and the Unicode line and paragraph separators.

@@ -2,8 +2,7 @@
 
 #include <mutex>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
 void ensureGMimeInitialised()
 {

@@ -10,8 +10,7 @@
 
 #include <memory>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
 // GMime must be initialised once before any of its objects is made.
 void ensureGMimeInitialised();

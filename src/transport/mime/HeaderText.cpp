@@ -7,11 +7,9 @@
 
 #include <map>
 
-namespace orv::mime::headers
-{
+namespace orv::mime::headers {
 
-namespace
-{
+namespace {
 
 bool isBlank(char c)
 {
@@ -85,8 +83,7 @@ const QRegularExpression &encodedWordPattern()
 
 } // namespace
 
-namespace
-{
+namespace {
 
 // "Name:" with a name of visible ASCII; anything else starts the text, not a header.
 bool startsWithHeaderField(const QByteArray &rawMessage)
@@ -186,8 +183,7 @@ QString decodeText(const QByteArray &rawValue)
     return text;
 }
 
-namespace
-{
+namespace {
 
 // Splits "type/subtype; a=1; b=\"x;y\"" into its parameters, keeping quotes intact.
 QList<QByteArray> splitParameters(const QByteArray &value)

@@ -6,8 +6,7 @@
 #include <optional>
 
 // Reading header fields the way real mail writes them, not only the way the RFCs do.
-namespace orv::mime::headers
-{
+namespace orv::mime::headers {
 
 // The header block of a raw message: everything before the first empty line.
 QByteArray headerBlock(const QByteArray &rawMessage);

@@ -4,11 +4,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
-namespace
-{
+namespace {
 
 const QHash<QString, QString> &namedEntities()
 {

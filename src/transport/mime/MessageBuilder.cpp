@@ -9,11 +9,9 @@
 #include <QMimeDatabase>
 #include <QRegularExpression>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
-namespace
-{
+namespace {
 
 // RFC 2047 allows 75 characters a word; shorter words keep "Subject: " and the first word
 // within a 76-character line.

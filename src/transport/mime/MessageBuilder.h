@@ -9,8 +9,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
 struct OutgoingMail {
     Mailbox from;

@@ -8,11 +8,9 @@
 
 #include <QStringList>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
-namespace
-{
+namespace {
 
 constexpr int kAttachmentsWritten = 1;
 constexpr int kNoAttachments = 0;

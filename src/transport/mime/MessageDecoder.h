@@ -5,8 +5,7 @@
 #include <QByteArray>
 #include <QString>
 
-namespace orv::mime
-{
+namespace orv::mime {
 
 // Subject, date and From of a raw message (header block up to the first empty line),
 // decoded to readable text (RFC 2047, tolerant); `header` gets the raw header text.

@@ -12,11 +12,9 @@
 
 #include <cstring>
 
-namespace orv::smtp
-{
+namespace orv::smtp {
 
-namespace
-{
+namespace {
 
 constexpr int kRefusedInput = -1;
 constexpr int kMessageNotBuilt = -2;

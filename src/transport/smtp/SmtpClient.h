@@ -5,8 +5,7 @@
 #include <memory>
 #include <optional>
 
-namespace orv::smtp
-{
+namespace orv::smtp {
 
 // One message to send. An absent value differs from an empty text, as in the mail library.
 struct SmtpRequest {

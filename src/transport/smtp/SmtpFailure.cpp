@@ -1,10 +1,8 @@
 #include "transport/smtp/SmtpFailure.h"
 
-namespace orv::smtp
-{
+namespace orv::smtp {
 
-namespace
-{
+namespace {
 
 int replyCode(const QByteArray &reply)
 {

@@ -5,8 +5,7 @@
 
 #include <curl/curl.h>
 
-namespace orv::smtp
-{
+namespace orv::smtp {
 
 // The exchange with the server as far as a failure text needs it: the first refusal
 // (a 4xx or 5xx reply) and the command it answered. libcurl says QUIT after a refusal, so
