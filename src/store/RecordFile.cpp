@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <system_error>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -179,7 +180,12 @@ void stampInUse(char *record, const RecordLayout &layout, qint16 value)
 // the user waiting.
 void releaseInBackground(Fd &file)
 {
-    std::thread([fd = file.release()] { ::close(fd); }).detach();
+    const int fd = file.release();
+    try {
+        std::thread([fd] { ::close(fd); }).detach();
+    } catch (const std::system_error &) {
+        ::close(fd);
+    }
 }
 
 Status syncFolderOf(const QString &path)
