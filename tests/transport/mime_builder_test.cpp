@@ -104,6 +104,7 @@ TEST(MessageBuilder, CharsetFollowsTheTextAndTheTextComesBack)
         {"half-width katakana", QStringLiteral("ｶﾀｶﾅ"), "UTF-8", QStringLiteral("ｶﾀｶﾅ")},
         {"emoji", QStringLiteral("晴れ😀"), "UTF-8", QStringLiteral("晴れ😀")},
         {"ascii only", QStringLiteral("hello"), "ISO-2022-JP", QStringLiteral("hello")},
+        {"line too long for seven bits", QString(600, u'本'), "UTF-8", QString(600, u'本')},
     };
     for (const Case &c : cases) {
         const QByteArray message =

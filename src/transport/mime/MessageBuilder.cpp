@@ -120,11 +120,29 @@ QString withLf(QString text)
     return text;
 }
 
+// SMTP refuses lines over 998 bytes; a 7bit body cannot be wrapped without changing the text.
+bool linesFitSmtp(const QByteArray &bytes)
+{
+    constexpr qsizetype kMaxLineBytes = 998;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        if (i < bytes.size() && bytes[i] != '\n')
+            continue;
+        if (i - lineStart > kMaxLineBytes)
+            return false;
+        lineStart = i + 1;
+    }
+    return true;
+}
+
+// ISO-2022-JP as Japanese mail programs expect it; UTF-8 in base64 when a character or a
+// line does not fit.
 GObjectPtr<GMimeObject> bodyPart(const QString &body)
 {
     const QString text = withLf(body);
     GObjectPtr<GMimePart> part(GMIME_PART(g_mime_text_part_new_with_subtype("plain")));
-    if (const auto jis = charsets::encodeIso2022Jp(text)) {
+    const auto jis = charsets::encodeIso2022Jp(text);
+    if (jis && linesFitSmtp(*jis)) {
         g_mime_part_set_content(part.get(), wrapperFor(*jis, GMIME_CONTENT_ENCODING_DEFAULT).get());
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset",
                                                  "ISO-2022-JP");
