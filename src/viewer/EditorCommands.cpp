@@ -17,6 +17,8 @@
 #include <QTextDocumentFragment>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace orv {
 
 namespace {

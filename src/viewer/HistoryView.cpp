@@ -1,6 +1,5 @@
 #include "viewer/HistoryView.h"
 
-#include "core/Cp932.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
 #include "viewer/MailListModel.h"

@@ -5,6 +5,7 @@
 #include <QStyle>
 #include <QWidget>
 
+#include <functional>
 #include <map>
 
 namespace orv {
@@ -37,22 +38,31 @@ QFont styled(bool bold, bool italic, bool underline)
 QIcon toolBarIcon(const QWidget &toolBar, const QString &key)
 {
     const QStyle &style = *toolBar.style();
-    const std::map<QString, std::pair<const char *, QIcon>> icons = {
-        {QStringLiteral("New"), {"document-new", style.standardIcon(QStyle::SP_FileIcon)}},
-        {QStringLiteral("Open"), {"document-open", style.standardIcon(QStyle::SP_DialogOpenButton)}},
-        {QStringLiteral("Save"), {"document-save-as", style.standardIcon(QStyle::SP_DialogSaveButton)}},
-        {QStringLiteral("Print"), {"document-print", letterIcon(QStringLiteral("印"), QFont())}},
-        {QStringLiteral("Cut"), {"edit-cut", letterIcon(QStringLiteral("切"), QFont())}},
-        {QStringLiteral("Copy"), {"edit-copy", letterIcon(QStringLiteral("写"), QFont())}},
-        {QStringLiteral("Paste"), {"edit-paste", letterIcon(QStringLiteral("貼"), QFont())}},
-        {QStringLiteral("Bold"), {"format-text-bold", letterIcon(QStringLiteral("B"), styled(true, false, false))}},
-        {QStringLiteral("Italic"), {"format-text-italic", letterIcon(QStringLiteral("I"), styled(false, true, false))}},
-        {QStringLiteral("Underline"), {"format-text-underline", letterIcon(QStringLiteral("U"), styled(false, false, true))}},
+    // Each fallback is made only when it is needed: drawing a letter loads a font.
+    using Fallback = std::function<QIcon()>;
+    const auto standard = [&style](QStyle::StandardPixmap pixmap) -> Fallback {
+        return [&style, pixmap] { return style.standardIcon(pixmap); };
+    };
+    const auto letter = [](const char *text, QFont font = QFont()) -> Fallback {
+        return [text, font] { return letterIcon(QString::fromUtf8(text), font); };
+    };
+    const std::map<QString, std::pair<const char *, Fallback>> icons = {
+        {QStringLiteral("New"), {"document-new", standard(QStyle::SP_FileIcon)}},
+        {QStringLiteral("Open"), {"document-open", standard(QStyle::SP_DialogOpenButton)}},
+        {QStringLiteral("Save"), {"document-save-as", standard(QStyle::SP_DialogSaveButton)}},
+        {QStringLiteral("Print"), {"document-print", letter("印")}},
+        {QStringLiteral("Cut"), {"edit-cut", letter("切")}},
+        {QStringLiteral("Copy"), {"edit-copy", letter("写")}},
+        {QStringLiteral("Paste"), {"edit-paste", letter("貼")}},
+        {QStringLiteral("Bold"), {"format-text-bold", letter("B", styled(true, false, false))}},
+        {QStringLiteral("Italic"), {"format-text-italic", letter("I", styled(false, true, false))}},
+        {QStringLiteral("Underline"), {"format-text-underline", letter("U", styled(false, false, true))}},
     };
     const auto it = icons.find(key);
     if (it == icons.end())
         return {};
-    return QIcon::fromTheme(QLatin1String(it->second.first), it->second.second);
+    const QString themeName = QLatin1String(it->second.first);
+    return QIcon::hasThemeIcon(themeName) ? QIcon::fromTheme(themeName) : it->second.second();
 }
 
 } // namespace orv

@@ -22,6 +22,9 @@
 #include <QTextEdit>
 #include <QToolBar>
 
+#include <functional>
+#include <map>
+
 namespace orv {
 
 namespace {
