@@ -139,7 +139,7 @@ Status Session::readCapabilities()
 Status Session::login(const QString &user, const QString &password, bool apop)
 {
     if (!isOpen())
-        return Status::failure(m_brokenReason);
+        return notConnected();
     if (holdsLineBreakOrNul(user) || holdsLineBreakOrNul(password))
         return Status::failure(
             QStringLiteral("ユーザーIDまたはパスワードに改行などの使えない文字が含まれています。"));
@@ -247,7 +247,7 @@ qint64 Session::messageSize(int number) const
 Status Session::checkNumber(int number) const
 {
     if (!isOpen())
-        return Status::failure(m_brokenReason);
+        return notConnected();
     if (number < 1 || number > m_sizes.size())
         return Status::failure(QStringLiteral("POP3サーバー「%1」にメッセージ %2 はありません。")
                                    .arg(m_address.host)
@@ -348,12 +348,8 @@ Status Session::markDeleted(int number)
 
 Status Session::quit()
 {
-    if (!isOpen()) {
-        const QString reason = m_brokenReason.isEmpty()
-                                   ? QStringLiteral("POP3サーバーに接続していません。")
-                                   : m_brokenReason;
-        return Status::failure(reason + QStringLiteral("削除の指示は反映されていません。"));
-    }
+    if (!isOpen())
+        return Status::failure(notConnected().error() + QStringLiteral("削除の指示は反映されていません。"));
     Reply reply;
     const Status sent = awaitReply(send("QUIT", Kind::Quit), reply);
     m_socket->disconnectFromHost();
@@ -418,7 +414,7 @@ quint64 Session::expectGreeting()
 Status Session::call(const QByteArray &command, Reply &reply, bool multiLine)
 {
     if (!isOpen())
-        return Status::failure(m_brokenReason);
+        return notConnected();
     return awaitReply(send(command, Kind::Simple, 0, multiLine, kListLimit), reply);
 }
 
@@ -499,6 +495,13 @@ Status Session::broken(const QString &message)
     if (m_socket)
         m_socket->abort();
     return Status::failure(message);
+}
+
+Status Session::notConnected() const
+{
+    if (m_brokenReason.isEmpty())
+        return Status::failure(QStringLiteral("POP3サーバーに接続していません。"));
+    return Status::failure(m_brokenReason);
 }
 
 Status Session::serverRefused(const QString &action, const Reply &reply) const

@@ -97,6 +97,7 @@ private:
     Status checkComplete(int number, const Reply &reply) const;
 
     Status broken(const QString &message);
+    Status notConnected() const;
     Status serverRefused(const QString &action, const Reply &reply) const;
     QString connectionReason() const;
 
