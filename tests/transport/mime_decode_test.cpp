@@ -167,6 +167,8 @@ TEST(HeaderParameter, Rfc2231AndRfc2047Forms)
         {"rfc 2231 wins over plain", "attachment; filename=old.txt; filename*=UTF-8''new.txt",
          "new.txt"},
         {"rfc 2047 inside quotes", "attachment; filename=\"=?Shift_JIS?B?gqA=?=.txt\"", "あ.txt"},
+        {"rfc 2047 word split over rfc 2231 continuations",
+         "attachment; filename*0=\"=?UTF-8?B?44\"; filename*1=\"GC?=.txt\"", "あ.txt"},
         {"name case ignored", "attachment; FileName=\"A.TXT\"", "A.TXT"},
         {"absent", "attachment; size=3", std::nullopt},
         {"prefix of another name", "attachment; filenames=x", std::nullopt},
@@ -364,6 +366,7 @@ TEST_F(ExpandAttachments, MessageWithoutStructureStillGivesItsText)
         {"no header at all", "just text\n", "just text\r\n"},
         {"empty", "", ""},
         {"header only", "Subject: s\r\n", ""},
+        {"multipart without boundary", "Content-Type: multipart/mixed\r\n\r\nhello\r\n", "hello\r\n"},
         {"unlabelled shift_jis body", "Subject: s\r\n\r\n\x82\xa0\n", "あ\r\n"},
     };
     for (const Case &c : cases) {

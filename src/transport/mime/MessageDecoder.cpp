@@ -249,8 +249,13 @@ int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
     }
     MessageExpander expander(attachmentFolder);
     expander.visit(root);
+    const int result = expander.result(error);
     body = expander.body();
-    return expander.result(error);
+    // A structure GMime cannot take apart (a multipart without a boundary) leaves neither
+    // text nor attachments; the text as sent is better than nothing.
+    if (body.isEmpty() && result == kNoAttachments)
+        body = textAfterHeader(rawMessage);
+    return result;
 }
 
 } // namespace orv::mime
