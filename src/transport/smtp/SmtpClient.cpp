@@ -134,10 +134,72 @@ QByteArray serverUrl(const ServerAddress &server)
     return QStringLiteral("%1://%2:%3").arg(scheme, host).arg(server.port).toUtf8();
 }
 
+// The data libcurl points to during a send. It lives as long as the handle: closing the
+// connection later (QUIT) still reports the dialogue.
+struct Transfer {
+    QByteArray url;
+    QByteArray from;
+    std::unique_ptr<curl_slist, SlistFree> recipients;
+    QByteArray user;
+    QByteArray password;
+    QByteArray message;
+    Upload upload;
+    Dialogue dialogue;
+    char curlError[CURL_ERROR_SIZE] = {};
+};
+
+void fillTransfer(Transfer &transfer, Envelope &envelope, const SmtpRequest &request)
+{
+    transfer.url = serverUrl(envelope.server);
+    transfer.from = '<' + envelope.from.address.toUtf8() + '>';
+    transfer.recipients.reset();
+    for (const mime::Mailbox &recipient : envelope.recipients) {
+        const QByteArray address = '<' + recipient.address.toUtf8() + '>';
+        transfer.recipients.reset(
+            curl_slist_append(transfer.recipients.release(), address.constData()));
+    }
+    transfer.user = request.userId.toUtf8();
+    transfer.password = request.password.toUtf8();
+    transfer.message = std::move(envelope.message);
+    transfer.upload = Upload{&transfer.message, 0};
+    transfer.dialogue = Dialogue();
+    transfer.curlError[0] = '\0';
+}
+
+void applyOptions(CURL *curl, Transfer &transfer, const QByteArray &caFile)
+{
+    curl_easy_setopt(curl, CURLOPT_URL, transfer.url.constData());
+    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    if (!caFile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, transfer.from.constData());
+    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, transfer.recipients.get());
+    // Without a user ID libcurl sends unauthenticated; with one it uses AUTH when offered.
+    if (!transfer.user.isEmpty()) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, transfer.user.constData());
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, transfer.password.constData());
+    }
+    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readChunk);
+    curl_easy_setopt(curl, CURLOPT_READDATA, &transfer.upload);
+    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE,
+                     static_cast<curl_off_t>(transfer.message.size()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, transfer.curlError);
+    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, recordDialogue);
+    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &transfer.dialogue);
+    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+}
+
 } // namespace
 
 struct SmtpClient::Connection {
     CURL *curl = curl_easy_init();
+    Transfer transfer;
     ~Connection() { curl_easy_cleanup(curl); }
 };
 
@@ -170,54 +232,19 @@ int SmtpClient::send(const SmtpRequest &request, QString *error)
     if (!connection_)
         connection_ = std::make_unique<Connection>();
     CURL *curl = connection_->curl;
+    Transfer &transfer = connection_->transfer;
+    // The handle forgets the last send's options (not its connection) before their data goes.
     curl_easy_reset(curl);
-
-    const QByteArray url = serverUrl(envelope.server);
-    const QByteArray from = '<' + envelope.from.address.toUtf8() + '>';
-    std::unique_ptr<curl_slist, SlistFree> recipients;
-    for (const mime::Mailbox &recipient : envelope.recipients)
-        recipients.reset(curl_slist_append(
-            recipients.release(), QByteArray('<' + recipient.address.toUtf8() + '>').constData()));
-    const QByteArray user = request.userId.toUtf8();
-    const QByteArray password = request.password.toUtf8();
-    Upload upload{&envelope.message, 0};
-    Dialogue dialogue;
-    char curlError[CURL_ERROR_SIZE] = {};
-
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
-    if (!caFile_.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile_.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, from.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, recipients.get());
-    if (!request.userId.isEmpty()) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
-    }
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readChunk);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &upload);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE,
-                     static_cast<curl_off_t>(envelope.message.size()));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, curlError);
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, recordDialogue);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &dialogue);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    fillTransfer(transfer, envelope, request);
+    applyOptions(curl, transfer, caFile_);
 
     const CURLcode code = curl_easy_perform(curl);
-    // Options point into this frame; nothing may outlive it.
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, nullptr);
     if (code == CURLE_OK)
         return 0;
     if (error) {
-        const QString detail = curlError[0] ? QString::fromUtf8(curlError)
-                                            : QString::fromUtf8(curl_easy_strerror(code));
-        *error = failureText(envelope.server.display(), code, dialogue, detail);
+        const QString detail = transfer.curlError[0] ? QString::fromUtf8(transfer.curlError)
+                                                     : QString::fromUtf8(curl_easy_strerror(code));
+        *error = failureText(envelope.server.display(), code, transfer.dialogue, detail);
     }
     return kNotDelivered;
 }
