@@ -214,6 +214,8 @@ TEST(Charsets, WrongLabelsAreNotTrusted)
         {"shift_jis labelled utf-8", "\x82\xa0", "UTF-8", "あ"},
         {"shift_jis labelled us-ascii", "\x82\xa0", "us-ascii", "あ"},
         {"quoted label", "\x82\xa0", "\"SHIFT_JIS\"", "あ"},
+        {"unlabelled euc-jp hiragana", "\xa4\xa2\xa4\xa4\xa4\xa6", "", "あいう"},
+        {"unlabelled cp932 kanji", "\x93\xfa\x96\x7b", "", "日本"},
         {"latin-1 label honoured", "caf\xe9", "iso-8859-1", "café"},
         {"nothing fits", "\x82", "UTF-8", "\xef\xbf\xbd"},
     };

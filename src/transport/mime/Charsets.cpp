@@ -135,6 +135,21 @@ std::optional<QString> withoutC1Controls(std::optional<QString> text)
     return text;
 }
 
+// EUC-JP kana and kanji bytes are valid code page 932 too, where they read as half-width
+// katakana; text that is nothing but half-width katakana is far more likely EUC-JP.
+bool onlyHalfWidthKatakana(const QString &text)
+{
+    bool any = false;
+    for (QChar c : text) {
+        if (c.unicode() < 0x80)
+            continue;
+        if (c.unicode() < 0xFF61 || c.unicode() > 0xFF9F)
+            return false;
+        any = true;
+    }
+    return any;
+}
+
 // The guesses for bytes whose label is missing or wrong, most specific first: ISO-2022-JP
 // and UTF-8 rarely validate by accident, code page 932 is what Japanese Windows writes.
 std::optional<QString> guess(const QByteArray &bytes)
@@ -146,9 +161,12 @@ std::optional<QString> guess(const QByteArray &bytes)
         return QString::fromLatin1(bytes);
     if (auto text = withoutC1Controls(utf8Strictly(bytes)))
         return text;
-    if (auto text = withoutC1Controls(cp932Strictly(bytes)))
-        return text;
-    return withoutC1Controls(eucJpStrictly(bytes));
+    auto cp932 = withoutC1Controls(cp932Strictly(bytes));
+    if (cp932 && !onlyHalfWidthKatakana(*cp932))
+        return cp932;
+    if (auto eucJp = withoutC1Controls(eucJpStrictly(bytes)))
+        return eucJp;
+    return cp932;
 }
 
 // A JIS X 0208 pair as its code page 932 bytes; rows 13 and 89 to 92 land on the NEC and
