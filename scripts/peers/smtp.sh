@@ -51,6 +51,13 @@ stop() {
     [ -f "$dir/pid" ] || return 0
     pid=$(cat "$dir/pid")
     kill "$pid" 2>/dev/null || true
+    # Gone before the caller removes the run folder.
+    tries=0
+    while kill -0 "$pid" 2>/dev/null && [ $tries -lt 50 ]; do
+        tries=$((tries + 1))
+        sleep 0.1
+    done
+    kill -9 "$pid" 2>/dev/null || true
     rm -f "$dir/pid"
 }
 
