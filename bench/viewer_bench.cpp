@@ -11,8 +11,8 @@
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"
 #include "ui/App.h"
-#include "ui/QtServices.h"
 #include "ui/AppState.h"
+#include "ui/QtServices.h"
 #include "viewer/HistoryView.h"
 #include "viewer/MailListView.h"
 #include "viewer/TyakuForm.h"
@@ -27,17 +27,19 @@
 
 #include <sys/resource.h>
 
-#include <ctime>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
-namespace {
+namespace
+{
 
 using namespace orv;
 
 constexpr int kRecords = 32767;
 
-class AnswerYes : public MessageBoxes {
+class AnswerYes : public MessageBoxes
+{
 public:
     QMessageBox::StandardButton show(QWidget *, const MessageBoxRequest &request) override
     {
@@ -58,7 +60,8 @@ bool writeFullStore(const QString &path)
         MailRecord record;
         record.setSubject(QStringLiteral("件名 %1 のお知らせ").arg(n));
         record.setAddress(QStringLiteral("sender%1@example.jp").arg(n));
-        record.setDate(QStringLiteral("Wed, 9 Dec 2026 09:%1:00 +0900").arg(n % 60, 2, 10, QLatin1Char('0')));
+        record.setDate(
+            QStringLiteral("Wed, 9 Dec 2026 09:%1:00 +0900").arg(n % 60, 2, 10, QLatin1Char('0')));
         record.setBody(QStringLiteral("本文 %1\r\n").arg(n).repeated(200));
         chunk.append(record.data(), MailRecord::kSize);
         if (n % kChunk == 0 || n == kRecords) {
@@ -70,14 +73,19 @@ bool writeFullStore(const QString &path)
     return file.flush();
 }
 
-double elapsedMs(const QElapsedTimer &timer) { return static_cast<double>(timer.nsecsElapsed()) / 1e6; }
+double elapsedMs(const QElapsedTimer &timer)
+{
+    return static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
 
 void clickAt(QWidget *widget, const QPoint &point)
 {
     const QPointF local(point);
     const QPointF global(widget->mapToGlobal(point));
-    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, local, global, Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QMouseEvent release(QEvent::MouseButtonRelease, local, global, Qt::LeftButton, Qt::NoButton,
+                        Qt::NoModifier);
     QCoreApplication::sendEvent(widget, &press);
     QCoreApplication::sendEvent(widget, &release);
 }

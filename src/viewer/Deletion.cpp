@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 QString deleteOneQuestion(ViewMode mode)
 {
@@ -23,14 +25,15 @@ QString deleteOneQuestion(ViewMode mode)
 bool confirmed(App &app, TyakuForm &form, const QString &question)
 {
     return app.showMessage(&form, {question, QStringLiteral("確認"),
-                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Question})
-           == QMessageBox::Yes;
+                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Question}) ==
+           QMessageBox::Yes;
 }
 
 void tellNothingSelected(App &app, TyakuForm &form)
 {
-    app.showMessage(&form, {QStringLiteral("データが選択されていません"), {}, QMessageBox::Ok,
-                            QMessageBox::NoIcon});
+    app.showMessage(
+        &form,
+        {QStringLiteral("データが選択されていません"), {}, QMessageBox::Ok, QMessageBox::NoIcon});
 }
 
 // The sent view has no marker of its own: a message counts as chosen while the sent

@@ -1,6 +1,7 @@
 #pragma once
 
-namespace orv {
+namespace orv
+{
 
 class App;
 class TyakuForm;

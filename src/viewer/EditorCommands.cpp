@@ -19,9 +19,11 @@
 
 #include <algorithm>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 const QString kNewFileName = QStringLiteral("新規作成.TXT");
 const QString kCrLf = QStringLiteral("\r\n");
@@ -36,7 +38,10 @@ Status writeTextFile(const QString &path, const QString &text)
     return writeFileAtomically(path, cp932::encode(text));
 }
 
-QString selectedText(const QTextCursor &cursor) { return cursor.selection().toPlainText(); }
+QString selectedText(const QTextCursor &cursor)
+{
+    return cursor.selection().toPlainText();
+}
 
 void selectRange(QTextEdit &editor, qsizetype start, qsizetype length)
 {
@@ -123,7 +128,10 @@ QString editorText(const QTextEdit &editor)
     return editor.toPlainText().replace(QLatin1Char('\n'), kCrLf);
 }
 
-void setEditorText(QTextEdit &editor, const QString &text) { editor.setPlainText(text); }
+void setEditorText(QTextEdit &editor, const QString &text)
+{
+    editor.setPlainText(text);
+}
 
 QString DirectoryPart(const QString &path)
 {
@@ -200,12 +208,15 @@ void Print(App &app, TyakuForm &form)
     const PrintChoice choice = app.printDialogs().choose(&form, printer, cursor.hasSelection());
     if (!choice.accepted)
         return;
-    const QString text =
-        cursor.hasSelection() && choice.printSelection ? selectedText(cursor) : editor.toPlainText();
+    const QString text = cursor.hasSelection() && choice.printSelection ? selectedText(cursor)
+                                                                        : editor.toPlainText();
     printCopies(printer, text + QLatin1Char('\n'), editor.font(), std::max(choice.copies, 1));
 }
 
-void Search(App &app, TyakuForm &form) { findFrom(app, form, 1); }
+void Search(App &app, TyakuForm &form)
+{
+    findFrom(app, form, 1);
+}
 
 void SearchNext(App &app, TyakuForm &form)
 {
@@ -238,7 +249,10 @@ void Paste(QTextEdit &editor)
     editor.setFocus();
 }
 
-void SelectAll(QTextEdit &editor) { editor.selectAll(); }
+void SelectAll(QTextEdit &editor)
+{
+    editor.selectAll();
+}
 
 void JumpToStart(QTextEdit &editor)
 {

@@ -6,7 +6,8 @@
 
 class QTextEdit;
 
-namespace orv {
+namespace orv
+{
 
 class App;
 class TyakuForm;

@@ -9,9 +9,11 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 struct ViewLook {
     QString caption;
@@ -127,7 +129,9 @@ void ClickMailList(App &app, TyakuForm &form)
     if (!source)
         return;
     if (form.Text2()->text().toInt() == 0) {
-        app.showMessage(&form, {QStringLiteral("選択するデータがありません。"), {}, QMessageBox::Ok,
+        app.showMessage(&form, {QStringLiteral("選択するデータがありません。"),
+                                {},
+                                QMessageBox::Ok,
                                 QMessageBox::NoIcon});
         return;
     }
@@ -137,7 +141,9 @@ void ClickMailList(App &app, TyakuForm &form)
 bool PassSelectionTest(App &app, TyakuForm &form)
 {
     if (form.Text5()->text().isEmpty()) {
-        app.showMessage(&form, {QStringLiteral("データが選択されていません"), {}, QMessageBox::Ok,
+        app.showMessage(&form, {QStringLiteral("データが選択されていません"),
+                                {},
+                                QMessageBox::Ok,
                                 QMessageBox::NoIcon});
         return false;
     }

@@ -8,7 +8,8 @@
 
 class QWidget;
 
-namespace orv {
+namespace orv
+{
 
 class App;
 class TyakuForm;

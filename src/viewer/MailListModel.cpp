@@ -1,6 +1,7 @@
 #include "viewer/MailListModel.h"
 
-namespace orv {
+namespace orv
+{
 
 MailListModel::MailListModel(QObject *parent) : QAbstractTableModel(parent) {}
 
@@ -11,7 +12,10 @@ void MailListModel::setRows(std::vector<MailHeaderBytes> rows)
     endResetModel();
 }
 
-void MailListModel::clear() { setRows({}); }
+void MailListModel::clear()
+{
+    setRows({});
+}
 
 int MailListModel::rowCount(const QModelIndex &parent) const
 {

@@ -3,7 +3,8 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-namespace orv {
+namespace orv
+{
 
 MailListView::MailListView(QWidget *parent) : QTreeView(parent)
 {

@@ -13,9 +13,11 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 const QString kCrLf = QStringLiteral("\r\n");
 
@@ -75,9 +77,9 @@ QString quickSaveFolder(App &app)
 
 QString headerBlockForEditor(const HeaderFields &fields)
 {
-    return QStringLiteral("Subject:  ") + fields.subject + kCrLf + QStringLiteral("From:  ")
-           + fields.from + kCrLf + QStringLiteral("Date:  ") + fields.date + kCrLf
-           + QStringLiteral("Body:  ") + fields.body;
+    return QStringLiteral("Subject:  ") + fields.subject + kCrLf + QStringLiteral("From:  ") +
+           fields.from + kCrLf + QStringLiteral("Date:  ") + fields.date + kCrLf +
+           QStringLiteral("Body:  ") + fields.body;
 }
 
 QString headerBlockForFile(const HeaderFields &fields)
@@ -87,7 +89,8 @@ QString headerBlockForFile(const HeaderFields &fields)
 
 HeaderFields shownHeaderFields(const TyakuForm &form)
 {
-    return {form.Text7()->text(), form.Text8()->text(), form.Text9()->text(), editorText(*form.rtfEd())};
+    return {form.Text7()->text(), form.Text8()->text(), form.Text9()->text(),
+            editorText(*form.rtfEd())};
 }
 
 QString quickSaveFileName(const QString &subject)
@@ -106,11 +109,10 @@ void QuickSave(App &app, TyakuForm &form)
         return;
     const QString folder = quickSaveFolder(app);
     const QString subject = form.Text7()->text();
-    if (quickSaveFileExists(folder, subject)
-        && app.showMessage(&form, {QStringLiteral("同名のファイルが既に存在します。上書きしますか？ "),
-                                   QStringLiteral("確認"), QMessageBox::Yes | QMessageBox::No,
-                                   QMessageBox::Question})
-               != QMessageBox::Yes)
+    if (quickSaveFileExists(folder, subject) &&
+        app.showMessage(&form, {QStringLiteral("同名のファイルが既に存在します。上書きしますか？ "),
+                                QStringLiteral("確認"), QMessageBox::Yes | QMessageBox::No,
+                                QMessageBox::Question}) != QMessageBox::Yes)
         return;
 
     const HeaderFields fields = shownHeaderFields(form);
@@ -123,6 +125,9 @@ void QuickSave(App &app, TyakuForm &form)
     setEditorText(*form.rtfEd(), headerBlockForEditor(fields));
 }
 
-void CopyField(TyakuForm &form) { putOnClipboard(form.Text6()->text()); }
+void CopyField(TyakuForm &form)
+{
+    putOnClipboard(form.Text6()->text());
+}
 
 } // namespace orv

@@ -2,7 +2,8 @@
 
 #include <QString>
 
-namespace orv {
+namespace orv
+{
 
 class App;
 class TyakuForm;

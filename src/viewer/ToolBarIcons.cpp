@@ -8,9 +8,11 @@
 #include <functional>
 #include <map>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 QIcon letterIcon(const QString &letter, const QFont &font)
 {
@@ -56,7 +58,8 @@ QIcon toolBarIcon(const QWidget &toolBar, const QString &key)
         {QStringLiteral("Paste"), {"edit-paste", letter("貼")}},
         {QStringLiteral("Bold"), {"format-text-bold", letter("B", styled(true, false, false))}},
         {QStringLiteral("Italic"), {"format-text-italic", letter("I", styled(false, true, false))}},
-        {QStringLiteral("Underline"), {"format-text-underline", letter("U", styled(false, false, true))}},
+        {QStringLiteral("Underline"),
+         {"format-text-underline", letter("U", styled(false, false, true))}},
     };
     const auto it = icons.find(key);
     if (it == icons.end())

@@ -25,9 +25,11 @@
 #include <functional>
 #include <map>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {
@@ -64,11 +66,11 @@ struct ToolBarButton {
 
 QList<ToolBarButton> toolBarButtons()
 {
-    return {{"New", QStringLiteral("新規作成")},      {"Open", QStringLiteral("開く")},
+    return {{"New", QStringLiteral("新規作成")},          {"Open", QStringLiteral("開く")},
             {"Save", QStringLiteral("名前を付けて保存")}, {"Print", QStringLiteral("印刷")},
-            {"Cut", QStringLiteral("切り取り")},      {"Copy", QStringLiteral("ｺﾋﾟｰ")},
-            {"Paste", QStringLiteral("貼り付け")},    {"Bold", QStringLiteral("太字")},
-            {"Italic", QStringLiteral("斜体")},       {"Underline", QStringLiteral("下線")}};
+            {"Cut", QStringLiteral("切り取り")},          {"Copy", QStringLiteral("ｺﾋﾟｰ")},
+            {"Paste", QStringLiteral("貼り付け")},        {"Bold", QStringLiteral("太字")},
+            {"Italic", QStringLiteral("斜体")},           {"Underline", QStringLiteral("下線")}};
 }
 
 } // namespace
@@ -101,11 +103,16 @@ void TyakuForm::createControls()
     m_picture1 = named(new QWidget(m_canvas), "Picture1");
     m_picture1->setGeometry(m_geometry.picture1.toPixels());
 
-    m_command3 = commandButton(m_canvas, "Command3", QStringLiteral("一件削除"), {60, 480, 1100, 360});
-    m_command6 = commandButton(m_canvas, "Command6", QStringLiteral("全件削除"), {1200, 480, 1100, 360});
-    m_command2 = commandButton(m_canvas, "Command2", QStringLiteral("TextQuickSave"), {2340, 480, 1500, 360});
-    m_command4 = commandButton(m_canvas, "Command4", QStringLiteral("アドレス帳登録"), {3880, 480, 1600, 360});
-    m_command5 = commandButton(m_canvas, "Command5", QStringLiteral("返事を書く"), {5520, 480, 1400, 360});
+    m_command3 =
+        commandButton(m_canvas, "Command3", QStringLiteral("一件削除"), {60, 480, 1100, 360});
+    m_command6 =
+        commandButton(m_canvas, "Command6", QStringLiteral("全件削除"), {1200, 480, 1100, 360});
+    m_command2 = commandButton(m_canvas, "Command2", QStringLiteral("TextQuickSave"),
+                               {2340, 480, 1500, 360});
+    m_command4 = commandButton(m_canvas, "Command4", QStringLiteral("アドレス帳登録"),
+                               {3880, 480, 1600, 360});
+    m_command5 =
+        commandButton(m_canvas, "Command5", QStringLiteral("返事を書く"), {5520, 480, 1400, 360});
     m_label4 = label(m_canvas, "Label4", QStringLiteral("件数"), {7040, 510, 460, 300});
     m_text2 = textBox(m_canvas, "Text2", {7500, 510, 800, 300});
     m_label2 = label(m_canvas, "Label2", QStringLiteral("検索文字"), {8420, 510, 880, 300});
@@ -158,7 +165,8 @@ void TyakuForm::createMenus()
 
     item(file, "mnew", QStringLiteral("新規作成"), [this] { EditorNew(m_app, *this); });
     item(file, "mopen", QStringLiteral("開く"), [this] { OpenDialog(m_app, *this); });
-    item(file, "msave", QStringLiteral("名前を付けて保存"), [this] { dispatchToolbarKey(QStringLiteral("Save")); });
+    item(file, "msave", QStringLiteral("名前を付けて保存"),
+         [this] { dispatchToolbarKey(QStringLiteral("Save")); });
     item(file, "mprint", QStringLiteral("印刷"), nullptr);
     separator(file, "mline");
     item(file, "mend", QStringLiteral("終了"), [this] { close(); });
@@ -214,7 +222,8 @@ void TyakuForm::dispatchToolbarKey(const QString &key)
 
 void TyakuForm::connectCommands()
 {
-    connect(m_mailList, &MailListView::clickedAnywhere, this, [this] { ClickMailList(m_app, *this); });
+    connect(m_mailList, &MailListView::clickedAnywhere, this,
+            [this] { ClickMailList(m_app, *this); });
     connect(m_command1, &QPushButton::clicked, this, [this] { CopyField(*this); });
     connect(m_command2, &QPushButton::clicked, this, [this] { QuickSave(m_app, *this); });
     connect(m_command3, &QPushButton::clicked, this, [this] { DeleteOne(m_app, *this); });
@@ -223,7 +232,8 @@ void TyakuForm::connectCommands()
     // then these buttons only use up the selection.
     connect(m_command4, &QPushButton::clicked, this, [this] { PassSelectionTest(m_app, *this); });
     connect(m_command5, &QPushButton::clicked, this, [this] { PassSelectionTest(m_app, *this); });
-    connect(m_rtfEd, &QTextEdit::textChanged, this, [this] { m_app.state().editor.editorModified = true; });
+    connect(m_rtfEd, &QTextEdit::textChanged, this,
+            [this] { m_app.state().editor.editorModified = true; });
 }
 
 void TyakuForm::connectPointerMoves()
@@ -271,8 +281,9 @@ void TyakuForm::loadEditorFile()
             setEditorText(*m_rtfEd, text);
             break;
         }
-        const MessageBoxRequest loadError{QString(), App::applicationTitle() + QStringLiteral("  Form_LoadError"),
-                                          QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning};
+        const MessageBoxRequest loadError{
+            QString(), App::applicationTitle() + QStringLiteral("  Form_LoadError"),
+            QMessageBox::Ok | QMessageBox::Cancel, QMessageBox::Warning};
         if (m_app.showMessage(this, loadError) != QMessageBox::Ok)
             break;
     }
@@ -300,7 +311,10 @@ void TyakuForm::showHelp(const QString &text)
     m_text4->raise();
 }
 
-void TyakuForm::hideHelp() { m_text4->hide(); }
+void TyakuForm::hideHelp()
+{
+    m_text4->hide();
+}
 
 void TyakuForm::moveCopyControls(const ViewerGeometry &geometry)
 {

@@ -2,18 +2,26 @@
 
 #include "ui/Twips.h"
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 // The copy controls sit this far below the top of the status bar.
 constexpr double kOnStatusBarOffset = 80;
 
 } // namespace
 
-QRect TwipsRect::toPixels() const { return twipsRect(left, top, width, height); }
+QRect TwipsRect::toPixels() const
+{
+    return twipsRect(left, top, width, height);
+}
 
-OuterSize designedViewerSize() { return {12000, 9000, false}; }
+OuterSize designedViewerSize()
+{
+    return {12000, 9000, false};
+}
 
 ViewerGeometry designedViewerGeometry()
 {

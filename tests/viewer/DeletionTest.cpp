@@ -7,12 +7,15 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv::test {
-namespace {
+namespace orv::test
+{
+namespace
+{
 
 using DeletionTest = ViewerTest;
 
-const QString kDeleteOneQuestion = QStringLiteral("選択された（行、青色）データを削除します。よろしいですか");
+const QString kDeleteOneQuestion =
+    QStringLiteral("選択された（行、青色）データを削除します。よろしいですか");
 const QString kNothingSelected = QStringLiteral("データが選択されていません");
 
 void expectQuestion(const MessageBoxRequest &box, const QString &question)
@@ -44,7 +47,8 @@ TEST_F(DeletionTest, DeleteOneYesRemovesTheRowsRecordAndShowsTheLastRecordAsStor
     EXPECT_EQ(text("Text8"), records[4].address());
     EXPECT_EQ(text("Text9"), records[4].date());
     EXPECT_EQ(body(), QStringLiteral("本文5"));
-    EXPECT_EQ(clipboardText(), records[4].body()) << "the body went through the clipboard untrimmed";
+    EXPECT_EQ(clipboardText(), records[4].body())
+        << "the body went through the clipboard untrimmed";
     EXPECT_EQ(text("Text5"), QString());
 }
 
@@ -101,7 +105,9 @@ struct DeleteAllCase {
     int rows;
 };
 
-class DeleteAllTest : public ViewerTest, public ::testing::WithParamInterface<DeleteAllCase> {};
+class DeleteAllTest : public ViewerTest, public ::testing::WithParamInterface<DeleteAllCase>
+{
+};
 
 TEST_P(DeleteAllTest, YesEmptiesStoreListAndFieldsButKeepsTheMarker)
 {
@@ -116,7 +122,8 @@ TEST_P(DeleteAllTest, YesEmptiesStoreListAndFieldsButKeepsTheMarker)
     click("Command6");
 
     ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
-    expectQuestion(t.messageBoxes->shown[0], QStringLiteral("すべてのデータを削除して良いですか？"));
+    expectQuestion(t.messageBoxes->shown[0],
+                   QStringLiteral("すべてのデータを削除して良いですか？"));
     EXPECT_TRUE(QFile::exists(t.folder.file(kReceivedStore)));
     EXPECT_EQ(t.folder.readBytes(kReceivedStore).size(), 0);
     EXPECT_FALSE(QFile::exists(t.folder.file(kReceivedTemporary)));

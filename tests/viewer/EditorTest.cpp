@@ -14,10 +14,13 @@
 #include <QTextEdit>
 #include <QToolBar>
 
-namespace orv::test {
-namespace {
+namespace orv::test
+{
+namespace
+{
 
-class EditorTest : public ViewerTest {
+class EditorTest : public ViewerTest
+{
 protected:
     void trigger(const char *name)
     {
@@ -34,7 +37,10 @@ protected:
         c.setPosition(start + length, QTextCursor::KeepAnchor);
         editor().setTextCursor(c);
     }
-    QString inFolder(const QString &name) const { return t.folder.path() + QLatin1Char('/') + name; }
+    QString inFolder(const QString &name) const
+    {
+        return t.folder.path() + QLatin1Char('/') + name;
+    }
     QByteArray fileBytes(const QString &path) const
     {
         QFile file(path);
@@ -45,12 +51,18 @@ protected:
 TEST_F(EditorTest, MenusAndToolBarOfferEveryCommandUnderItsName)
 {
     const std::pair<const char *, QString> items[] = {
-        {"mnew", QStringLiteral("新規作成")}, {"mopen", QStringLiteral("開く")},
-        {"msave", QStringLiteral("名前を付けて保存")}, {"mprint", QStringLiteral("印刷")},
-        {"mend", QStringLiteral("終了")}, {"mall", QStringLiteral("全て選択")},
-        {"matamajump", QStringLiteral("文頭へジャンプ")}, {"mbunmatujump", QStringLiteral("文末へジャンプ")},
-        {"mkensaku", QStringLiteral("検索")}, {"mtugikensaku", QStringLiteral("次を検索")},
-        {"mcut", QStringLiteral("切り取り")}, {"mcopy", QStringLiteral("コピー")},
+        {"mnew", QStringLiteral("新規作成")},
+        {"mopen", QStringLiteral("開く")},
+        {"msave", QStringLiteral("名前を付けて保存")},
+        {"mprint", QStringLiteral("印刷")},
+        {"mend", QStringLiteral("終了")},
+        {"mall", QStringLiteral("全て選択")},
+        {"matamajump", QStringLiteral("文頭へジャンプ")},
+        {"mbunmatujump", QStringLiteral("文末へジャンプ")},
+        {"mkensaku", QStringLiteral("検索")},
+        {"mtugikensaku", QStringLiteral("次を検索")},
+        {"mcut", QStringLiteral("切り取り")},
+        {"mcopy", QStringLiteral("コピー")},
         {"mpaste", QStringLiteral("貼付け")}};
     for (const auto &[name, caption] : items) {
         const QAction *item = form().findChild<QAction *>(QLatin1String(name));
@@ -58,7 +70,8 @@ TEST_F(EditorTest, MenusAndToolBarOfferEveryCommandUnderItsName)
         EXPECT_EQ(item->text(), caption) << name;
     }
     for (const char *separator : {"mline", "mline2", "mline3"})
-        EXPECT_TRUE(form().findChild<QAction *>(QLatin1String(separator))->isSeparator()) << separator;
+        EXPECT_TRUE(form().findChild<QAction *>(QLatin1String(separator))->isSeparator())
+            << separator;
     EXPECT_EQ(control<QMenu>("mFile")->title(), QStringLiteral("ファイル(&F)"));
     EXPECT_EQ(control<QMenu>("medit")->title(), QStringLiteral("編集"));
 
@@ -68,8 +81,16 @@ TEST_F(EditorTest, MenusAndToolBarOfferEveryCommandUnderItsName)
         tips << button->toolTip();
         EXPECT_FALSE(button->icon().isNull()) << button->objectName().toStdString();
     }
-    EXPECT_EQ(keys, QStringList({QStringLiteral("New"), QStringLiteral("Open"), QStringLiteral("Save"), QStringLiteral("Print"), QStringLiteral("Cut"), QStringLiteral("Copy"), QStringLiteral("Paste"), QStringLiteral("Bold"), QStringLiteral("Italic"), QStringLiteral("Underline")}));
-    EXPECT_EQ(tips, QStringList({QStringLiteral("新規作成"), QStringLiteral("開く"), QStringLiteral("名前を付けて保存"), QStringLiteral("印刷"), QStringLiteral("切り取り"), QStringLiteral("ｺﾋﾟｰ"), QStringLiteral("貼り付け"), QStringLiteral("太字"), QStringLiteral("斜体"), QStringLiteral("下線")}));
+    EXPECT_EQ(keys,
+              QStringList({QStringLiteral("New"), QStringLiteral("Open"), QStringLiteral("Save"),
+                           QStringLiteral("Print"), QStringLiteral("Cut"), QStringLiteral("Copy"),
+                           QStringLiteral("Paste"), QStringLiteral("Bold"),
+                           QStringLiteral("Italic"), QStringLiteral("Underline")}));
+    EXPECT_EQ(tips, QStringList({QStringLiteral("新規作成"), QStringLiteral("開く"),
+                                 QStringLiteral("名前を付けて保存"), QStringLiteral("印刷"),
+                                 QStringLiteral("切り取り"), QStringLiteral("ｺﾋﾟｰ"),
+                                 QStringLiteral("貼り付け"), QStringLiteral("太字"),
+                                 QStringLiteral("斜体"), QStringLiteral("下線")}));
 }
 
 TEST_F(EditorTest, SearchAndSearchNextWalkThroughTheHitsAndStartOverAfterAMiss)
@@ -153,7 +174,8 @@ TEST_F(EditorTest, SelectAllAndJumps)
 TEST_F(EditorTest, OpenDialogEndsEveryLineWithCrLfAndCancelChangesNothing)
 {
     const QString path = inFolder(QStringLiteral("二行.txt"));
-    t.folder.writeBytes(QStringLiteral("\\二行.txt"), cp932::encode(QStringLiteral("一行目\r二行目")));
+    t.folder.writeBytes(QStringLiteral("\\二行.txt"),
+                        cp932::encode(QStringLiteral("一行目\r二行目")));
     editor().setPlainText(QStringLiteral("元の本文"));
     t.fileDialogs->openAnswers = {QString(), path, QStringLiteral("")};
 
@@ -182,7 +204,8 @@ TEST_F(EditorTest, SavingTwicePutsTwoHeaderBlocksInFrontAndWritesOneMoreLineEnd)
     trigger("msave");
     form().dispatchToolbarKey(QStringLiteral("SaveAs"));
 
-    const QString block = QStringLiteral("Subject:  件名\r\nFrom:  a@example.jp\r\nDate:  日付\r\nBody:  ");
+    const QString block =
+        QStringLiteral("Subject:  件名\r\nFrom:  a@example.jp\r\nDate:  日付\r\nBody:  ");
     EXPECT_EQ(body(), block + block + QStringLiteral("本文"));
     EXPECT_EQ(fileBytes(path), cp932::encode(block + block + QStringLiteral("本文\r\n")));
     EXPECT_EQ(form().windowTitle(), path);
@@ -256,7 +279,7 @@ TEST_F(EditorTest, PrintGoesThroughThePrintDialogIntoAPdf)
     editor().setPlainText(QStringLiteral("印刷する\n本文"));
     t.printDialogs->outputPdf = inFolder(QStringLiteral("out.pdf"));
 
-    trigger("mprint"); // the menu item has no action
+    trigger("mprint");                                  // the menu item has no action
     form().dispatchToolbarKey(QStringLiteral("Print")); // cancelled
     EXPECT_EQ(t.printDialogs->selectionOffered, std::vector<bool>{false});
     EXPECT_FALSE(QFile::exists(t.printDialogs->outputPdf));
@@ -267,7 +290,8 @@ TEST_F(EditorTest, PrintGoesThroughThePrintDialogIntoAPdf)
     EXPECT_EQ(t.printDialogs->selectionOffered, (std::vector<bool>{false, true}));
     const QByteArray pdf = fileBytes(t.printDialogs->outputPdf);
     EXPECT_TRUE(pdf.startsWith("%PDF"));
-    EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "), 2)
+    EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "),
+              2)
         << "one page for each copy";
 }
 

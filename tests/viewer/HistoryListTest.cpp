@@ -8,12 +8,16 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-namespace orv::test {
-namespace {
+namespace orv::test
+{
+namespace
+{
 
 using HistoryListTest = ViewerTest;
 
-class EmptyStoreTest : public ViewerTest, public ::testing::WithParamInterface<bool> {};
+class EmptyStoreTest : public ViewerTest, public ::testing::WithParamInterface<bool>
+{
+};
 
 TEST_P(EmptyStoreTest, ListsNothingAndLeavesFieldsAndClipboard)
 {
@@ -42,18 +46,22 @@ TEST_P(EmptyStoreTest, ListsNothingAndLeavesFieldsAndClipboard)
 }
 
 INSTANTIATE_TEST_SUITE_P(AbsentAndEmpty, EmptyStoreTest, ::testing::Values(true, false),
-                         [](const auto &info) { return std::string(info.param ? "Absent" : "Empty"); });
+                         [](const auto &info) {
+                             return std::string(info.param ? "Absent" : "Empty");
+                         });
 
 TEST_F(HistoryListTest, FillListsWholeRecordsPaddedAndShowsTheLastOneTrimmed)
 {
     MailRecord nulLed = mailRecord(QStringLiteral("二通目"), QString(), QStringLiteral("日付2"),
                                    QStringLiteral("本文2"));
     nulLed.data()[MailRecord::kAddressOffset] = '\0';
-    const MailRecord last = mailRecord(QStringLiteral(" 三通目 "), QStringLiteral(" c@example.jp "),
-                                       QStringLiteral(" 日付3 "), QStringLiteral("  最後の本文\r\n二行目  "));
-    writeStore(kReceivedStore, {mailRecord(QStringLiteral("Hello"), QStringLiteral("a@example.jp"),
-                                           QStringLiteral("日付1"), QStringLiteral("本文1")),
-                                nulLed, last},
+    const MailRecord last =
+        mailRecord(QStringLiteral(" 三通目 "), QStringLiteral(" c@example.jp "),
+                   QStringLiteral(" 日付3 "), QStringLiteral("  最後の本文\r\n二行目  "));
+    writeStore(kReceivedStore,
+               {mailRecord(QStringLiteral("Hello"), QStringLiteral("a@example.jp"),
+                           QStringLiteral("日付1"), QStringLiteral("本文1")),
+                nulLed, last},
                QByteArray(100, 'x'));
 
     open(ViewMode::Received);
@@ -76,8 +84,9 @@ TEST_F(HistoryListTest, FillListsWholeRecordsPaddedAndShowsTheLastOneTrimmed)
 TEST_F(HistoryListTest, OpeningTheOtherViewSwitchesTheSameWindow)
 {
     writeStore(kReceivedStore, numberedRecords(2));
-    writeStore(kSentStore, {mailRecord(QStringLiteral("送った件名"), QStringLiteral("to@example.jp"),
-                                       QStringLiteral("2026/12/09  9:05:07"), QStringLiteral("送った本文"))});
+    writeStore(kSentStore,
+               {mailRecord(QStringLiteral("送った件名"), QStringLiteral("to@example.jp"),
+                           QStringLiteral("2026/12/09  9:05:07"), QStringLiteral("送った本文"))});
     open(ViewMode::Received);
     EXPECT_EQ(form().windowTitle(), QStringLiteral("着信履歴"));
     EXPECT_EQ(state().viewMode, ViewMode::Received);
@@ -169,15 +178,31 @@ TEST_F(HistoryListTest, HelpBoxShowsEachControlsTextAndOnlyTheListOrBodyHideIt)
     open(ViewMode::Received);
     auto *help = control<QPlainTextEdit>("Text4");
     EXPECT_FALSE(help->isVisible());
-    const auto withLf = [](QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); };
+    const auto withLf = [](QString text) {
+        return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    };
     const std::pair<const char *, QString> helped[] = {
-        {"Command1", QStringLiteral("本文以外のコピーに使用します。「Subject」「From」「Date」に表示されるデータをコピーします（貼り付けはメニューバー、ツールバーで出来ます）。Body（本文）はメニューバー、ツールバーからコピー・貼り付けが出来ます。\n\n 本文への貼り付け（あるいは本ソフトでの貼り付け機能がある部分）、他のアプリケーションへの貼り付けが可能です。\n\nコピーされる内容は右の欄に反映されます。")},
-        {"Command2", QStringLiteral("選択したデータをテキスト形式で本ソフト内の「TextQuickSave」フォルダ内に「Subject」「From」「Date」「Boby」で保存します。ファイル名は「Subject」が自動的に当てられます。同名のファイルが既に存在する場合は警告メッセージを出します。")},
-        {"Command3", QStringLiteral("受信したメールを１件ずつ削除します。リストでメールを選択（クリック）してから実行して下さい。")},
-        {"Command4", QStringLiteral("受信したメールをアドレス帳に登録します。リストからメールを選択（クリック）してから実行して下さい。")},
-        {"Command5", QStringLiteral("受信したメールに返事を出します。リストからメールを選択（クリック）してから実行して下さい。")},
+        {"Command1",
+         QStringLiteral(
+             "本文以外のコピーに使用します。「Subject」「From」「Date」に表示されるデータをコピーし"
+             "ます（貼り付けはメニューバー、ツールバーで出来ます）。Body（本文）はメニューバー、ツ"
+             "ールバーからコピー・貼り付けが出来ます。\n\n "
+             "本文への貼り付け（あるいは本ソフトでの貼り付け機能がある部分）、他のアプリケーション"
+             "への貼り付けが可能です。\n\nコピーされる内容は右の欄に反映されます。")},
+        {"Command2",
+         QStringLiteral(
+             "選択したデータをテキスト形式で本ソフト内の「TextQuickSave」フォルダ内に「Subject」「F"
+             "rom」「Date」「Boby」で保存します。ファイル名は「Subject」が自動的に当てられます。同"
+             "名のファイルが既に存在する場合は警告メッセージを出します。")},
+        {"Command3", QStringLiteral("受信したメールを１件ずつ削除します。リストでメールを選択（クリ"
+                                    "ック）してから実行して下さい。")},
+        {"Command4", QStringLiteral("受信したメールをアドレス帳に登録します。リストからメールを選択"
+                                    "（クリック）してから実行して下さい。")},
+        {"Command5", QStringLiteral("受信したメールに返事を出します。リストからメールを選択（クリッ"
+                                    "ク）してから実行して下さい。")},
         {"Command6", QStringLiteral("受信したメール全件削除します。")},
-        {"Text1", QStringLiteral("検索したい文字を入力し、メニューバーから「検索」「次を検索」を選択し、検索したい文字を本文中(body)から検索します。")},
+        {"Text1", QStringLiteral("検索したい文字を入力し、メニューバーから「検索」「次を検索」を選"
+                                 "択し、検索したい文字を本文中(body)から検索します。")},
     };
     for (const auto &[name, expected] : helped) {
         SCOPED_TRACE(name);

@@ -3,8 +3,10 @@
 #include "ui/Twips.h"
 #include "viewer/ViewerLayout.h"
 
-namespace orv::test {
-namespace {
+namespace orv::test
+{
+namespace
+{
 
 // A window of 12000 × 9000 twips whose status bar lies at top 7900.
 ViewerGeometry before()
@@ -76,7 +78,8 @@ TEST_F(ViewerWindowLayoutTest, ResizingTheShownWindowAppliesTheLayoutInPixels)
     EXPECT_EQ(list()->geometry().height(), twipsToPixels(pixelsToTwips(outer.height()) * 0.25));
     EXPECT_EQ(list()->geometry().width(), twipsToPixels(pixelsToTwips(outer.width()) * 0.99));
     EXPECT_EQ(control<QWidget>("Picture1")->width(), outer.width());
-    EXPECT_EQ(control<QTreeView>("MailListView")->columnWidth(0), twipsToPixels(11880 / 2)) << "columns keep their load widths";
+    EXPECT_EQ(control<QTreeView>("MailListView")->columnWidth(0), twipsToPixels(11880 / 2))
+        << "columns keep their load widths";
 }
 
 } // namespace

@@ -8,20 +8,24 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv::test {
-namespace {
+namespace orv::test
+{
+namespace
+{
 
 const QString kQuickSaveFolder = QStringLiteral("\\■TextQuickSave");
-const QString kOverwriteQuestion = QStringLiteral("同名のファイルが既に存在します。上書きしますか？ ");
+const QString kOverwriteQuestion =
+    QStringLiteral("同名のファイルが既に存在します。上書きしますか？ ");
 
-class QuickSaveTest : public ViewerTest {
+class QuickSaveTest : public ViewerTest
+{
 protected:
     // The received view with one message shown by a row click.
     void showMessage(const QString &subject)
     {
-        writeStore(kReceivedStore, {mailRecord(subject, QStringLiteral("a@example.jp"),
-                                               QStringLiteral("2026/12/09"),
-                                               QStringLiteral("一行目\r\n二行目"))});
+        writeStore(kReceivedStore,
+                   {mailRecord(subject, QStringLiteral("a@example.jp"),
+                               QStringLiteral("2026/12/09"), QStringLiteral("一行目\r\n二行目"))});
         open(ViewMode::Received);
         clickRow(0);
         form().Text7()->setText(subject); // the field may hold what the store cannot
@@ -57,8 +61,9 @@ TEST_F(QuickSaveTest, SavesFourCp932LinesUnderTheSubjectAndPutsThemInFrontOfTheB
     EXPECT_EQ(saved(QStringLiteral("会議.txt")),
               cp932::encode(QStringLiteral("Subject:  会議\r\nFrom:  a@example.jp\r\n"
                                            "Date:  2026/12/09\r\nBody:  一行目\r\n二行目\r\n")));
-    EXPECT_EQ(body(), QStringLiteral("Subject:  会議\r\nFrom:  a@example.jp\r\nDate:  2026/12/09\r\n"
-                                     "Body:  一行目\r\n二行目"));
+    EXPECT_EQ(body(),
+              QStringLiteral("Subject:  会議\r\nFrom:  a@example.jp\r\nDate:  2026/12/09\r\n"
+                             "Body:  一行目\r\n二行目"));
     EXPECT_EQ(text("Text5"), QString());
     EXPECT_TRUE(t.messageBoxes->shown.empty());
 
@@ -88,7 +93,8 @@ TEST_F(QuickSaveTest, AnExistingFileIsReplacedOnlyWhenTheUserSaysYes)
     form().Text7()->setText(QStringLiteral("会議"));
     t.messageBoxes->answer(QMessageBox::Yes);
     click("Command2");
-    EXPECT_TRUE(saved(QStringLiteral("会議.txt")).startsWith(cp932::encode(QStringLiteral("Subject:  会議\r\n"))));
+    EXPECT_TRUE(saved(QStringLiteral("会議.txt"))
+                    .startsWith(cp932::encode(QStringLiteral("Subject:  会議\r\n"))));
 }
 
 struct ExistingNameCase {
@@ -98,7 +104,9 @@ struct ExistingNameCase {
 };
 
 class QuickSaveExistingTest : public QuickSaveTest,
-                              public ::testing::WithParamInterface<ExistingNameCase> {};
+                              public ::testing::WithParamInterface<ExistingNameCase>
+{
+};
 
 // The existence test is a search: wildcards in the subject match other names, letters match
 // in any case, and a bracket is only a bracket.
@@ -116,10 +124,12 @@ TEST_P(QuickSaveExistingTest, AsksBeforeSaving)
 
 INSTANTIATE_TEST_SUITE_P(
     Names, QuickSaveExistingTest,
-    ::testing::Values(ExistingNameCase{"Star", QStringLiteral("会*"), QStringLiteral("会議.txt")},
-                      ExistingNameCase{"QuestionMark", QStringLiteral("会?"), QStringLiteral("会議.txt")},
-                      ExistingNameCase{"OtherCase", QStringLiteral("report"), QStringLiteral("REPORT.TXT")},
-                      ExistingNameCase{"Brackets", QStringLiteral("[重要]連絡"), QStringLiteral("[重要]連絡.txt")}),
+    ::testing::Values(
+        ExistingNameCase{"Star", QStringLiteral("会*"), QStringLiteral("会議.txt")},
+        ExistingNameCase{"QuestionMark", QStringLiteral("会?"), QStringLiteral("会議.txt")},
+        ExistingNameCase{"OtherCase", QStringLiteral("report"), QStringLiteral("REPORT.TXT")},
+        ExistingNameCase{"Brackets", QStringLiteral("[重要]連絡"),
+                         QStringLiteral("[重要]連絡.txt")}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct HostileSubjectCase {
@@ -129,7 +139,9 @@ struct HostileSubjectCase {
 };
 
 class QuickSaveHostileTest : public QuickSaveTest,
-                             public ::testing::WithParamInterface<HostileSubjectCase> {};
+                             public ::testing::WithParamInterface<HostileSubjectCase>
+{
+};
 
 TEST_P(QuickSaveHostileTest, SavesInsideTheQuickSaveFolderUnderASafeName)
 {
@@ -139,18 +151,26 @@ TEST_P(QuickSaveHostileTest, SavesInsideTheQuickSaveFolderUnderASafeName)
 
     EXPECT_TRUE(t.messageBoxes->shown.empty());
     const QString expected = QStringLiteral("■TextQuickSave/") + GetParam().fileName;
-    EXPECT_EQ(filesBelowProgramFolder().filter(QStringLiteral("■TextQuickSave")), QStringList{expected});
-    EXPECT_TRUE(saved(GetParam().fileName).startsWith(cp932::encode(QStringLiteral("Subject:  ") + GetParam().subject)));
+    EXPECT_EQ(filesBelowProgramFolder().filter(QStringLiteral("■TextQuickSave")),
+              QStringList{expected});
+    EXPECT_TRUE(saved(GetParam().fileName)
+                    .startsWith(cp932::encode(QStringLiteral("Subject:  ") + GetParam().subject)));
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Subjects, QuickSaveHostileTest,
     ::testing::Values(
-        HostileSubjectCase{"ParentFolders", QStringLiteral("../../evil"), QStringLiteral(".._.._evil.txt")},
-        HostileSubjectCase{"Backslashes", QStringLiteral("..\\..\\evil"), QStringLiteral(".._.._evil.txt")},
+        HostileSubjectCase{"ParentFolders", QStringLiteral("../../evil"),
+                           QStringLiteral(".._.._evil.txt")},
+        HostileSubjectCase{"Backslashes", QStringLiteral("..\\..\\evil"),
+                           QStringLiteral(".._.._evil.txt")},
         HostileSubjectCase{"DotsAlone", QStringLiteral(".."), QStringLiteral("...txt")},
-        HostileSubjectCase{"ControlCharacters", QStringLiteral("a\tb\x01" "c"), QStringLiteral("a_b_c.txt")},
-        HostileSubjectCase{"WindowsReserved", QStringLiteral("a:b<c>d|e\"f"), QStringLiteral("a_b_c_d_e_f.txt")},
+        HostileSubjectCase{"ControlCharacters",
+                           QStringLiteral("a\tb\x01"
+                                          "c"),
+                           QStringLiteral("a_b_c.txt")},
+        HostileSubjectCase{"WindowsReserved", QStringLiteral("a:b<c>d|e\"f"),
+                           QStringLiteral("a_b_c_d_e_f.txt")},
         HostileSubjectCase{"Wildcards", QStringLiteral("何*？?"), QStringLiteral("何_？_.txt")},
         HostileSubjectCase{"Empty", QString(), QStringLiteral("無題.txt")}),
     [](const auto &info) { return std::string(info.param.name); });

@@ -8,7 +8,8 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-namespace orv::test {
+namespace orv::test
+{
 
 MailRecord mailRecord(const QString &subject, const QString &address, const QString &date,
                       const QString &body)
@@ -32,7 +33,8 @@ QByteArray storeBytes(const std::vector<MailRecord> &records)
 MailRecord numberedRecord(int number)
 {
     const QString n = QString::number(number);
-    return mailRecord(QStringLiteral("件名") + n, QStringLiteral("from") + n + QStringLiteral("@example.jp"),
+    return mailRecord(QStringLiteral("件名") + n,
+                      QStringLiteral("from") + n + QStringLiteral("@example.jp"),
                       QStringLiteral("2026/12/0") + n, QStringLiteral("本文") + n);
 }
 
@@ -52,13 +54,25 @@ void ViewerTest::TearDown()
     EXPECT_TRUE(t.printDialogs->answers.empty()) << "unused print dialog answers";
 }
 
-QString ViewerTest::text(const char *lineEdit) { return control<QLineEdit>(lineEdit)->text(); }
+QString ViewerTest::text(const char *lineEdit)
+{
+    return control<QLineEdit>(lineEdit)->text();
+}
 
-QString ViewerTest::body() { return editorText(*form().rtfEd()); }
+QString ViewerTest::body()
+{
+    return editorText(*form().rtfEd());
+}
 
-QAbstractItemView *ViewerTest::list() { return control<QAbstractItemView>("MailListView"); }
+QAbstractItemView *ViewerTest::list()
+{
+    return control<QAbstractItemView>("MailListView");
+}
 
-int ViewerTest::rowCount() { return list()->model()->rowCount(); }
+int ViewerTest::rowCount()
+{
+    return list()->model()->rowCount();
+}
 
 QString ViewerTest::cell(int row, int column)
 {
@@ -79,7 +93,10 @@ void ViewerTest::writeStore(const QString &store, const std::vector<MailRecord> 
     t.folder.writeBytes(store, storeBytes(records) + tail);
 }
 
-void ViewerTest::open(ViewMode mode) { OpenHistoryView(app(), mode); }
+void ViewerTest::open(ViewMode mode)
+{
+    OpenHistoryView(app(), mode);
+}
 
 void ViewerTest::closeForm()
 {
@@ -102,7 +119,10 @@ void ViewerTest::clickBelowRows()
                       QPoint(5, view->viewport()->height() - 3));
 }
 
-void ViewerTest::click(const char *button) { control<QPushButton>(button)->click(); }
+void ViewerTest::click(const char *button)
+{
+    control<QPushButton>(button)->click();
+}
 
 void ViewerTest::hover(QWidget *widget)
 {

@@ -6,8 +6,8 @@
 #include "viewer/TyakuForm.h"
 
 #include <QAbstractItemView>
-#include <QTreeView>
 #include <QTest>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -15,13 +15,17 @@
 #include <vector>
 
 // Readable failure messages for texts.
-inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
 inline void PrintTo(const QStringList &texts, std::ostream *out)
 {
     *out << '[' << texts.join(QStringLiteral("|")).toStdString() << ']';
 }
 
-namespace orv::test {
+namespace orv::test
+{
 
 inline const QString kReceivedStore = QStringLiteral("\\★MAilData\\krvdata2.data");
 inline const QString kSentStore = QStringLiteral("\\★MAilData\\krvdata5.data");
@@ -38,7 +42,8 @@ MailRecord numberedRecord(int number);
 std::vector<MailRecord> numberedRecords(int count);
 
 // The viewer on a fresh program; every scripted answer must be used by the end of a test.
-class ViewerTest : public ::testing::Test {
+class ViewerTest : public ::testing::Test
+{
 protected:
     void TearDown() override;
 
@@ -62,8 +67,8 @@ protected:
     void writeStore(const QString &store, const std::vector<MailRecord> &records,
                     const QByteArray &tail = {});
     void open(ViewMode mode);
-    void closeForm(); // closes the window and waits until it is unloaded
-    void clickRow(int row);            // 0-based
+    void closeForm();       // closes the window and waits until it is unloaded
+    void clickRow(int row); // 0-based
     void clickBelowRows();
     void click(const char *button);
     void hover(QWidget *widget);
