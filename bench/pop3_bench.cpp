@@ -26,7 +26,8 @@
 #include <deque>
 #include <thread>
 
-namespace {
+namespace
+{
 
 using orv::test::Pop3TestServer;
 using Clock = std::chrono::steady_clock;
@@ -45,35 +46,50 @@ QByteArray base64Lines(const QByteArray &data)
 
 QByteArray benchMessage(int number)
 {
-    const QByteArray head = "From: sender" + QByteArray::number(number) + "@example.jp\r\n"
+    const QByteArray head = "From: sender" + QByteArray::number(number) +
+                            "@example.jp\r\n"
                             "To: orvbench@example.jp\r\n"
                             "Date: Wed, 09 Dec 2026 10:00:00 +0900\r\n"
-                            "Message-ID: <bench" + QByteArray::number(number) + "@example.jp>\r\n"
+                            "Message-ID: <bench" +
+                            QByteArray::number(number) +
+                            "@example.jp>\r\n"
                             "MIME-Version: 1.0\r\n";
     switch (number % 3) {
     case 0:
-        return head + "Subject: plain " + QByteArray::number(number) + "\r\n"
-               "Content-Type: text/plain; charset=us-ascii\r\n\r\n"
-               + QByteArray("A short plain message.\r\n").repeated(20 + number % 40);
+        return head + "Subject: plain " + QByteArray::number(number) +
+               "\r\n"
+               "Content-Type: text/plain; charset=us-ascii\r\n\r\n" +
+               QByteArray("A short plain message.\r\n").repeated(20 + number % 40);
     case 1:
-        return head + "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n"
+        return head +
+               "Subject: =?ISO-2022-JP?B?GyRCRnxLXDhsGyhC?=\r\n"
                "Content-Type: text/plain; charset=Shift_JIS\r\n"
-               "Content-Transfer-Encoding: 8bit\r\n\r\n"
-               + orv::cp932::encode(QStringLiteral("日本語の本文です。①㈱～\r\n").repeated(30 + number % 50));
+               "Content-Transfer-Encoding: 8bit\r\n\r\n" +
+               orv::cp932::encode(
+                   QStringLiteral("日本語の本文です。①㈱～\r\n").repeated(30 + number % 50));
     default: {
         QByteArray attachment(8000 + (number * 37) % 30000, '\0');
         for (qsizetype i = 0; i < attachment.size(); ++i)
             attachment[i] = char((i * 131 + number) & 0xff);
-        return head + "Subject: with attachment " + QByteArray::number(number) + "\r\n"
-               "Content-Type: multipart/mixed; boundary=\"b-" + QByteArray::number(number) + "\"\r\n\r\n"
-               "--b-" + QByteArray::number(number) + "\r\n"
+        return head + "Subject: with attachment " + QByteArray::number(number) +
+               "\r\n"
+               "Content-Type: multipart/mixed; boundary=\"b-" +
+               QByteArray::number(number) +
+               "\"\r\n\r\n"
+               "--b-" +
+               QByteArray::number(number) +
+               "\r\n"
                "Content-Type: text/plain; charset=us-ascii\r\n\r\n"
                "See the attachment.\r\n"
-               "--b-" + QByteArray::number(number) + "\r\n"
+               "--b-" +
+               QByteArray::number(number) +
+               "\r\n"
                "Content-Type: application/octet-stream\r\n"
-               "Content-Disposition: attachment; filename=\"data" + QByteArray::number(number) + ".bin\"\r\n"
-               "Content-Transfer-Encoding: base64\r\n\r\n"
-               + base64Lines(attachment) + "--b-" + QByteArray::number(number) + "--\r\n";
+               "Content-Disposition: attachment; filename=\"data" +
+               QByteArray::number(number) +
+               ".bin\"\r\n"
+               "Content-Transfer-Encoding: base64\r\n\r\n" +
+               base64Lines(attachment) + "--b-" + QByteArray::number(number) + "--\r\n";
     }
     }
 }
@@ -160,14 +176,15 @@ double fetchWithMpop(const Pop3TestServer &server, quint16 port)
 
 // Forwards TCP connections to a port, holding every segment back for a fixed time in each
 // direction: a link with a round trip of twice that delay and ample bandwidth.
-class DelayingRelay {
+class DelayingRelay
+{
 public:
     explicit DelayingRelay(quint16 targetPort) : m_targetPort(targetPort)
     {
         m_listener = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in address = loopback(0);
-        if (bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0
-            || listen(m_listener, 16) != 0)
+        if (bind(m_listener, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+            listen(m_listener, 16) != 0)
             die(u"relay cannot listen"_qs);
         socklen_t length = sizeof address;
         getsockname(m_listener, reinterpret_cast<sockaddr *>(&address), &length);
@@ -275,8 +292,8 @@ struct OwnServer {
     {
         if (!qEnvironmentVariableIsEmpty("POP3_HOST"))
             return;
-        runDir = QString::fromLocal8Bit(qgetenv("TMPDIR").isEmpty() ? "/tmp" : qgetenv("TMPDIR"))
-                 + u"/orvb."_qs + QString::number(QCoreApplication::applicationPid());
+        runDir = QString::fromLocal8Bit(qgetenv("TMPDIR").isEmpty() ? "/tmp" : qgetenv("TMPDIR")) +
+                 u"/orvb."_qs + QString::number(QCoreApplication::applicationPid());
         QDir().mkpath(runDir);
         if (QProcess::execute(script(), {u"start"_qs, runDir}) != 0)
             die(u"scripts/peers/pop3.sh start failed"_qs);
@@ -287,7 +304,8 @@ struct OwnServer {
             const QByteArray assignment = line.trimmed().mid(int(qstrlen("export ")));
             const qsizetype equals = assignment.indexOf('=');
             if (line.startsWith("export ") && equals > 0)
-                qputenv(assignment.left(equals).constData(), QByteArray(assignment.mid(equals + 1)).replace('"', ""));
+                qputenv(assignment.left(equals).constData(),
+                        QByteArray(assignment.mid(equals + 1)).replace('"', ""));
         }
     }
     ~OwnServer()
@@ -331,8 +349,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "%s round %d: library %.3f s, mpop %.3f s\n", link.name, round + 1,
                          ours.last(), mpop.last());
         }
-        std::printf("fetch_s_%s=%.3f\nmpop_s_%s=%.3f\nfetch_vs_mpop_%s=%.3f\n", link.name, median(ours),
-                    link.name, median(mpop), link.name, median(ours) / median(mpop));
+        std::printf("fetch_s_%s=%.3f\nmpop_s_%s=%.3f\nfetch_vs_mpop_%s=%.3f\n", link.name,
+                    median(ours), link.name, median(mpop), link.name, median(ours) / median(mpop));
         std::fflush(stdout);
     }
     return 0;

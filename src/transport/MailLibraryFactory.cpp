@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QSslCertificate>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 // Certificate authorities trusted besides the system's: a PEM file named by
 // ORVAINE_EXTRA_CA_CERTS, for private servers with their own authority (and for the
@@ -22,8 +24,8 @@ QList<QSslCertificate> extraCertificateAuthorities()
 
 } // namespace
 
-std::unique_ptr<MailLibrary> createMailLibrary(
-    std::function<std::pair<QString, QString>()> credentials)
+std::unique_ptr<MailLibrary>
+createMailLibrary(std::function<std::pair<QString, QString>()> credentials)
 {
     pop3::Options options;
     options.caCertificates = extraCertificateAuthorities();

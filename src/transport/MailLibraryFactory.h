@@ -6,13 +6,14 @@
 #include <memory>
 #include <utility>
 
-namespace orv {
+namespace orv
+{
 
 class MailLibrary;
 
 // The mail library the running program uses. `credentials` gives the account's user ID and
 // password when an SMTP server asks for authentication.
-std::unique_ptr<MailLibrary> createMailLibrary(
-    std::function<std::pair<QString, QString>()> credentials);
+std::unique_ptr<MailLibrary>
+createMailLibrary(std::function<std::pair<QString, QString>()> credentials);
 
 } // namespace orv

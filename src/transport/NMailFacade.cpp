@@ -6,9 +6,11 @@
 
 #include <limits>
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 constexpr int kFailure = -1;
 
@@ -72,8 +74,8 @@ int NMailFacade::NMailPop3Connect(const QString &server)
     return m_handle;
 }
 
-int NMailFacade::NMailPop3Authenticate(int handle, const QString &userId,
-                                       const QString &password, int apop)
+int NMailFacade::NMailPop3Authenticate(int handle, const QString &userId, const QString &password,
+                                       int apop)
 {
     if (!isCurrent(handle))
         return kFailure;
@@ -118,8 +120,8 @@ int NMailFacade::NMailPop3GetMailSize(int handle, int number)
     return int(qMin<qint64>(size, std::numeric_limits<int>::max()));
 }
 
-int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fields,
-                                  QString &body, int, int)
+int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
+                                  int, int)
 {
     const QByteArray *message = fetch(handle, number);
     if (!message)
@@ -173,18 +175,15 @@ int NMailFacade::NMailPop3Close(int handle)
     return closed ? 0 : fail(closed.error());
 }
 
-int NMailFacade::NMailSmtpSendMail(const std::optional<QString> &server,
-                                   const std::optional<QString> &to,
-                                   const std::optional<QString> &cc,
-                                   const std::optional<QString> &bcc,
-                                   const std::optional<QString> &from,
-                                   const std::optional<QString> &subject,
-                                   const std::optional<QString> &body,
-                                   const std::optional<QString> &extraHeader,
-                                   const std::optional<QString> &attachments, int)
+int NMailFacade::NMailSmtpSendMail(
+    const std::optional<QString> &server, const std::optional<QString> &to,
+    const std::optional<QString> &cc, const std::optional<QString> &bcc,
+    const std::optional<QString> &from, const std::optional<QString> &subject,
+    const std::optional<QString> &body, const std::optional<QString> &extraHeader,
+    const std::optional<QString> &attachments, int)
 {
-    smtp::SmtpRequest request{server, to, cc, bcc, from, subject, body, extraHeader, attachments,
-                              QString(), QString()};
+    smtp::SmtpRequest request{server, to,          cc,          bcc,       from,     subject,
+                              body,   extraHeader, attachments, QString(), QString()};
     if (m_credentials)
         std::tie(request.userId, request.password) = m_credentials();
     if (!m_smtp)

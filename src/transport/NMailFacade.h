@@ -10,12 +10,14 @@
 #include <memory>
 #include <utility>
 
-namespace orv {
+namespace orv
+{
 
 // The mail library over our POP3 engine, libcurl SMTP and the GMime decoder. One POP3
 // session at a time; its handle is a number that changes with every connection, so a
 // handle kept from an earlier connection is refused.
-class NMailFacade : public MailLibrary {
+class NMailFacade : public MailLibrary
+{
 public:
     using Credentials = std::function<std::pair<QString, QString>()>;
 
@@ -28,11 +30,10 @@ public:
     int NMailPop3Connect(const QString &server) override;
     int NMailPop3Authenticate(int handle, const QString &userId, const QString &password,
                               int apop) override;
-    int NMailPop3GetMailStatus(int handle, int number, MailHeaderFields &fields,
-                               int flag) override;
+    int NMailPop3GetMailStatus(int handle, int number, MailHeaderFields &fields, int flag) override;
     int NMailPop3GetMailSize(int handle, int number) override;
-    int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
-                         int flag, int option) override;
+    int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body, int flag,
+                         int option) override;
     int NMailAttachmentFileFirst(MailHeaderFields &fields, QString &body,
                                  const QString &attachmentFolder, const QString &temporaryFile,
                                  const QString &wholeMessage) override;
@@ -42,8 +43,7 @@ public:
 
     int NMailSmtpSendMail(const std::optional<QString> &server, const std::optional<QString> &to,
                           const std::optional<QString> &cc, const std::optional<QString> &bcc,
-                          const std::optional<QString> &from,
-                          const std::optional<QString> &subject,
+                          const std::optional<QString> &from, const std::optional<QString> &subject,
                           const std::optional<QString> &body,
                           const std::optional<QString> &extraHeader,
                           const std::optional<QString> &attachments, int flag) override;

@@ -1,8 +1,10 @@
 #include "transport/ServerAddress.h"
 
-namespace orv {
+namespace orv
+{
 
-namespace {
+namespace
+{
 
 struct Scheme {
     QLatin1StringView name;
@@ -40,8 +42,8 @@ bool isValidHost(const QString &host)
     if (host.isEmpty())
         return false;
     for (const QChar c : host) {
-        if (c.unicode() <= 0x20 || c == u'/' || c == u'@' || c == u'?' || c == u'#'
-            || c == u'\\' || c.unicode() == 0x7f)
+        if (c.unicode() <= 0x20 || c == u'/' || c == u'@' || c == u'?' || c == u'#' || c == u'\\' ||
+            c.unicode() == 0x7f)
             return false;
     }
     return true;
@@ -123,13 +125,15 @@ std::optional<ServerAddress> parseServerAddress(const QString &text, MailProtoco
 
     const std::optional<HostAndPort> parts = splitHostPort(authority);
     if (!parts || !isValidHost(parts->host))
-        return fail(error, QStringLiteral("%1サーバーの指定「%2」を読み取れません。").arg(what, trimmed));
+        return fail(error,
+                    QStringLiteral("%1サーバーの指定「%2」を読み取れません。").arg(what, trimmed));
     address.host = parts->host;
     if (parts->port) {
         const std::optional<quint16> number = parsePort(*parts->port);
         if (!number)
-            return fail(error, QStringLiteral("%1サーバーの指定「%2」のポート番号が正しくありません。")
-                                   .arg(what, trimmed));
+            return fail(error,
+                        QStringLiteral("%1サーバーの指定「%2」のポート番号が正しくありません。")
+                            .arg(what, trimmed));
         address.port = *number;
     }
     return address;

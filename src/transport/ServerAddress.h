@@ -4,7 +4,8 @@
 
 #include <optional>
 
-namespace orv {
+namespace orv
+{
 
 enum class MailProtocol { Pop3, Smtp };
 

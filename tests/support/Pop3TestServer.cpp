@@ -12,9 +12,11 @@
 #include <algorithm>
 #include <atomic>
 
-namespace orv::test {
+namespace orv::test
+{
 
-namespace {
+namespace
+{
 
 QString requiredVariable(const char *name, QStringList &missing)
 {
@@ -72,8 +74,8 @@ std::optional<Pop3TestServer> Pop3TestServer::fromEnvironment(QString *problem)
     server.m_untrustedCaFile = requiredVariable("POP3_UNTRUSTED_CA_FILE", missing);
     if (!missing.isEmpty()) {
         if (problem)
-            *problem = QStringLiteral("POP3 test server variables missing: ")
-                       + missing.join(QStringLiteral(", "));
+            *problem = QStringLiteral("POP3 test server variables missing: ") +
+                       missing.join(QStringLiteral(", "));
         return std::nullopt;
     }
     return server;
@@ -146,9 +148,9 @@ QList<QByteArray> Pop3TestServer::messages() const
 
 QString runThroughTestScript(const QString &problem)
 {
-    return problem
-           + QStringLiteral(". Run the tests through scripts/test.sh, which starts the test "
-                            "servers (or start scripts/peers/pop3.sh yourself and source pop3.env).");
+    return problem +
+           QStringLiteral(". Run the tests through scripts/test.sh, which starts the test "
+                          "servers (or start scripts/peers/pop3.sh yourself and source pop3.env).");
 }
 
 } // namespace orv::test

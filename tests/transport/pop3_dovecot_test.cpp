@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orv {
-namespace {
+namespace orv
+{
+namespace
+{
 
 using test::Pop3TestServer;
 
@@ -34,17 +36,18 @@ QByteArray shiftJisMessage()
            "Subject: sjis body\r\n"
            "Content-Type: text/plain; charset=Shift_JIS\r\n"
            "Content-Transfer-Encoding: 8bit\r\n"
-           "\r\n"
-           + cp932::encode(QStringLiteral("こんにちは、①㈱～のテストです。\r\n表示\r\n"));
+           "\r\n" +
+           cp932::encode(QStringLiteral("こんにちは、①㈱～のテストです。\r\n表示\r\n"));
 }
 
 // Long enough to span many reads, with lines the server has to dot-stuff.
 QByteArray largeMessage(int number, int lines)
 {
-    QByteArray message = "From: bulk@example.jp\r\nSubject: bulk " + QByteArray::number(number)
-                         + "\r\n\r\n";
+    QByteArray message =
+        "From: bulk@example.jp\r\nSubject: bulk " + QByteArray::number(number) + "\r\n\r\n";
     for (int line = 0; line < lines; ++line)
-        message += (line % 7 == 0 ? "." : "") + QByteArray::number(line) + QByteArray(70, 'x') + "\r\n";
+        message +=
+            (line % 7 == 0 ? "." : "") + QByteArray::number(line) + QByteArray(70, 'x') + "\r\n";
     return message;
 }
 
@@ -54,7 +57,8 @@ std::pair<QByteArray, QByteArray> headerAndBody(const QByteArray &message)
     return {message.left(end + 2), message.mid(end + 4)};
 }
 
-class Pop3Dovecot : public testing::Test {
+class Pop3Dovecot : public testing::Test
+{
 protected:
     void SetUp() override
     {
@@ -137,15 +141,15 @@ QByteArray utf8MessageWithAttachment()
            "--sep\r\n"
            "Content-Type: text/plain; charset=UTF-8\r\n"
            "Content-Transfer-Encoding: 8bit\r\n"
+           "\r\n" +
+           QStringLiteral("絵文字😀と€のテキスト\r\n").toUtf8() +
+           "--sep\r\n"
+           "Content-Type: application/octet-stream\r\n"
+           "Content-Disposition: attachment; filename*=UTF-8''%E2%82%AC.bin\r\n"
+           "Content-Transfer-Encoding: base64\r\n"
            "\r\n"
-           + QStringLiteral("絵文字😀と€のテキスト\r\n").toUtf8()
-           + "--sep\r\n"
-             "Content-Type: application/octet-stream\r\n"
-             "Content-Disposition: attachment; filename*=UTF-8''%E2%82%AC.bin\r\n"
-             "Content-Transfer-Encoding: base64\r\n"
-             "\r\n"
-             "AAECA/8=\r\n"
-             "--sep--\r\n";
+           "AAECA/8=\r\n"
+           "--sep--\r\n";
 }
 
 TEST_F(Pop3Dovecot, AttachmentsAreExpandedFromTheBytesTheServerSent)
@@ -160,10 +164,12 @@ TEST_F(Pop3Dovecot, AttachmentsAreExpandedFromTheBytesTheServerSent)
     ASSERT_EQ(library->NMailPop3GetMailStatus(handle, 1, fields, 0), 0);
     EXPECT_EQ(fields.subject, u"utf8 with attachment"_qs);
     ASSERT_EQ(library->NMailPop3GetMail(handle, 1, fields, body, 0, 0), 0);
-    const QString wholeMessage = cp932::decode(cp932::encode(fields.header + u"\r\n"_qs + body + u"\r\n"_qs));
+    const QString wholeMessage =
+        cp932::decode(cp932::encode(fields.header + u"\r\n"_qs + body + u"\r\n"_qs));
 
     QTemporaryDir folder;
-    EXPECT_EQ(library->NMailAttachmentFileFirst(fields, body, folder.path(), QString(), wholeMessage), 1)
+    EXPECT_EQ(
+        library->NMailAttachmentFileFirst(fields, body, folder.path(), QString(), wholeMessage), 1)
         << library->NMailGetMessage().toStdString();
     library->NMailAttachmentFileClose();
     EXPECT_TRUE(body.contains(u"絵文字😀と€のテキスト"_qs)) << body.toStdString();
@@ -177,7 +183,9 @@ TEST_F(Pop3Dovecot, AttachmentsAreExpandedFromTheBytesTheServerSent)
     // With no message fetched, the text the program hands over is what gets decoded.
     QTemporaryDir otherFolder;
     const QString handedOver = u"Subject: handed over\r\n\r\nplain text\r\n"_qs;
-    EXPECT_EQ(library->NMailAttachmentFileFirst(fields, body, otherFolder.path(), QString(), handedOver), 0);
+    EXPECT_EQ(
+        library->NMailAttachmentFileFirst(fields, body, otherFolder.path(), QString(), handedOver),
+        0);
     EXPECT_EQ(fields.subject, u"handed over"_qs);
     EXPECT_TRUE(body.startsWith(u"plain text"_qs)) << body.toStdString();
 }
@@ -188,7 +196,9 @@ struct LoginCase {
     bool apop;
 };
 
-class Pop3DovecotLogin : public Pop3Dovecot, public testing::WithParamInterface<LoginCase> {};
+class Pop3DovecotLogin : public Pop3Dovecot, public testing::WithParamInterface<LoginCase>
+{
+};
 
 TEST_P(Pop3DovecotLogin, LogsInOverTlsAndCounts)
 {
@@ -225,7 +235,8 @@ TEST_F(Pop3Dovecot, WrongPasswordIsRefusedWithTheServersReply)
         ASSERT_GT(handle, 0);
         EXPECT_LT(library->NMailPop3Authenticate(handle, server.user(), u"wrong"_qs, apop), 0);
         const QString text = library->NMailGetMessage();
-        EXPECT_TRUE(text.startsWith(QStringLiteral("POP3サーバー「%1」で認証に失敗しました。").arg(server.host())))
+        EXPECT_TRUE(text.startsWith(
+            QStringLiteral("POP3サーバー「%1」で認証に失敗しました。").arg(server.host())))
             << text.toStdString();
         EXPECT_TRUE(text.contains(u"サーバーの応答: -ERR"_qs)) << text.toStdString();
     }
@@ -298,7 +309,9 @@ struct WindowCase {
     qint64 prefetchBytes;
 };
 
-class Pop3DovecotReceiveLoop : public Pop3Dovecot, public testing::WithParamInterface<WindowCase> {};
+class Pop3DovecotReceiveLoop : public Pop3Dovecot, public testing::WithParamInterface<WindowCase>
+{
+};
 
 // The receive run's order (fetch i, delete i) over more messages than the window holds,
 // with sizes on both sides of the prefetch bound.
@@ -330,14 +343,13 @@ TEST_P(Pop3DovecotReceiveLoop, FetchesEveryMessageInOrderAndEmptiesTheMailbox)
     EXPECT_TRUE(server.messages().isEmpty());
 }
 
-INSTANTIATE_TEST_SUITE_P(Pop3, Pop3DovecotReceiveLoop,
-                         testing::Values(WindowCase{"one_ahead", 1, 1 << 24},
-                                         WindowCase{"default_window", pop3::Options().pipelineWindow,
-                                                    pop3::Options().prefetchBytes},
-                                         WindowCase{"byte_bound", 6, 2000}),
-                         [](const testing::TestParamInfo<WindowCase> &info) {
-                             return std::string(info.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    Pop3, Pop3DovecotReceiveLoop,
+    testing::Values(WindowCase{"one_ahead", 1, 1 << 24},
+                    WindowCase{"default_window", pop3::Options().pipelineWindow,
+                               pop3::Options().prefetchBytes},
+                    WindowCase{"byte_bound", 6, 2000}),
+    [](const testing::TestParamInfo<WindowCase> &info) { return std::string(info.param.name); });
 
 } // namespace
 } // namespace orv

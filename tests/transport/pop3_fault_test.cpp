@@ -14,8 +14,10 @@
 #include <mutex>
 #include <thread>
 
-namespace orv {
-namespace {
+namespace orv
+{
+namespace
+{
 
 struct FaultScript {
     QByteArray greeting = "+OK scripted server ready <1234.5678@orvaine.test>";
@@ -39,7 +41,8 @@ struct FaultLog {
     QList<int> deleted;
 };
 
-class ScriptedPop3Server {
+class ScriptedPop3Server
+{
 public:
     explicit ScriptedPop3Server(FaultScript script) : m_script(std::move(script))
     {
@@ -95,12 +98,14 @@ private:
             if (verb == m_script.garbleReplyTo) {
                 reply(socket, "HELLO, this is not POP3\r\n");
             } else if (verb == "CAPA") {
-                reply(socket, "+OK\r\nUSER\r\nUIDL\r\n" + QByteArray(m_script.pipelining ? "PIPELINING\r\n" : "")
-                                  + ".\r\n");
+                reply(socket, "+OK\r\nUSER\r\nUIDL\r\n" +
+                                  QByteArray(m_script.pipelining ? "PIPELINING\r\n" : "") +
+                                  ".\r\n");
             } else if (verb == "LIST") {
                 QByteArray list = "+OK\r\n";
                 for (int i = 0; i < m_script.messages.size(); ++i)
-                    list += QByteArray::number(i + 1) + ' ' + QByteArray::number(m_script.messages[i].size()) + "\r\n";
+                    list += QByteArray::number(i + 1) + ' ' +
+                            QByteArray::number(m_script.messages[i].size()) + "\r\n";
                 reply(socket, list + ".\r\n");
             } else if (verb == "UIDL") {
                 QByteArray list = "+OK\r\n";
@@ -144,8 +149,9 @@ private:
             return false;
         }
         // A message ended early but properly terminated: only its header arrives.
-        const QByteArray sent =
-            number == m_script.shortRetrOf ? message.left(message.indexOf("\r\n\r\n") + 4) : message;
+        const QByteArray sent = number == m_script.shortRetrOf
+                                    ? message.left(message.indexOf("\r\n\r\n") + 4)
+                                    : message;
         reply(socket, "+OK\r\n" + sent + ".\r\n");
         return true;
     }
@@ -248,7 +254,8 @@ TEST(Pop3Faults, SilentServerTimesOut)
         const int result = c.stallGreeting ? receiver.handle : (receiver.login(), receiver.get(1));
         EXPECT_LT(result, 0);
         EXPECT_LT(timer.elapsed(), 5000);
-        EXPECT_NE(receiver.message().find("応答がありません"), std::string::npos) << receiver.message();
+        EXPECT_NE(receiver.message().find("応答がありません"), std::string::npos)
+            << receiver.message();
     }
 }
 
@@ -261,7 +268,8 @@ TEST(Pop3Faults, GarbledOrShortRepliesAreErrorsNeverSuccess)
         ScriptedPop3Server server(script);
         Receiver receiver(server.setting());
         EXPECT_LT(receiver.login(), 0);
-        EXPECT_NE(receiver.message().find("解釈できない応答"), std::string::npos) << receiver.message();
+        EXPECT_NE(receiver.message().find("解釈できない応答"), std::string::npos)
+            << receiver.message();
     }
     {
         FaultScript script;
@@ -272,7 +280,8 @@ TEST(Pop3Faults, GarbledOrShortRepliesAreErrorsNeverSuccess)
         ASSERT_EQ(receiver.login(), 3);
         EXPECT_EQ(receiver.get(1), 0);
         EXPECT_LT(receiver.get(3), 0);
-        EXPECT_NE(receiver.message().find("途中で切れています"), std::string::npos) << receiver.message();
+        EXPECT_NE(receiver.message().find("途中で切れています"), std::string::npos)
+            << receiver.message();
     }
 }
 
@@ -283,11 +292,14 @@ TEST(Pop3Faults, ApopWithoutTimestampFailsClearlyWithoutSendingThePassword)
     ScriptedPop3Server server(script);
     Receiver receiver(server.setting());
     ASSERT_GT(receiver.handle, 0);
-    EXPECT_LT(receiver.library.NMailPop3Authenticate(receiver.handle, u"user"_qs, u"secret"_qs, -1), 0);
-    EXPECT_NE(receiver.message().find("APOPに対応していません"), std::string::npos) << receiver.message();
+    EXPECT_LT(receiver.library.NMailPop3Authenticate(receiver.handle, u"user"_qs, u"secret"_qs, -1),
+              0);
+    EXPECT_NE(receiver.message().find("APOPに対応していません"), std::string::npos)
+        << receiver.message();
     receiver.library.NMailEndWinSock();
     for (const QByteArray &command : server.finish().commands)
-        EXPECT_FALSE(command.startsWith("APOP") || command.startsWith("PASS")) << command.constData();
+        EXPECT_FALSE(command.startsWith("APOP") || command.startsWith("PASS"))
+            << command.constData();
 }
 
 // The receive run's loop. With PIPELINING the engine sends ahead, but DELE only for the
@@ -298,7 +310,8 @@ TEST(Pop3Faults, PipelinesOnlyWhenOfferedAndDeletesOnlyWhatWasAsked)
         SCOPED_TRACE(pipelining);
         FaultScript script;
         for (int i = 1; i <= 6; ++i)
-            script.messages.append("Subject: " + QByteArray::number(i) + "\r\n\r\nbody " + QByteArray::number(i) + "\r\n");
+            script.messages.append("Subject: " + QByteArray::number(i) + "\r\n\r\nbody " +
+                                   QByteArray::number(i) + "\r\n");
         script.pipelining = pipelining;
         script.firstRetrDelayMs = 50;
         ScriptedPop3Server server(script);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::pop3 {
-namespace {
+namespace orv::pop3
+{
+namespace
+{
 
 using Result = ReplyParser::Result;
 constexpr qsizetype kNoLimit = 1 << 30;
@@ -19,7 +21,9 @@ struct ReplyCase {
     qsizetype unstuffed;
 };
 
-class ReplyTable : public testing::TestWithParam<ReplyCase> {};
+class ReplyTable : public testing::TestWithParam<ReplyCase>
+{
+};
 
 TEST_P(ReplyTable, ParsesOneReply)
 {
@@ -39,19 +43,26 @@ TEST_P(ReplyTable, ParsesOneReply)
 INSTANTIATE_TEST_SUITE_P(
     Pop3Reply, ReplyTable,
     testing::Values(
-        ReplyCase{"positive", "+OK 2 messages\r\n", false, Result::Complete, true, "2 messages", "", 0},
+        ReplyCase{"positive", "+OK 2 messages\r\n", false, Result::Complete, true, "2 messages", "",
+                  0},
         ReplyCase{"bare_positive", "+OK\r\n", false, Result::Complete, true, "", "", 0},
-        ReplyCase{"negative", "-ERR [AUTH] failed\r\n", false, Result::Complete, false, "[AUTH] failed", "", 0},
-        ReplyCase{"negative_has_no_block", "-ERR no such message\r\n", true, Result::Complete, false,
-                  "no such message", "", 0},
-        ReplyCase{"block_unstuffed", "+OK\r\nSubject: x\r\n\r\n..dot line\r\n...\r\nend\r\n.\r\n", true,
-                  Result::Complete, true, "", "Subject: x\r\n\r\n.dot line\r\n..\r\nend\r\n", 2},
-        ReplyCase{"empty_block", "+OK 0 messages\r\n.\r\n", true, Result::Complete, true, "0 messages", "", 0},
-        ReplyCase{"bare_lf_line_ends", "+OK\nline\n.\n", true, Result::Complete, true, "", "line\r\n", 0},
-        ReplyCase{"status_without_line_end", "+OK still coming", false, Result::Incomplete, false, "", "", 0},
-        ReplyCase{"block_without_terminator", "+OK\r\nline\r\n", true, Result::Incomplete, false, "", "", 0},
-        ReplyCase{"dot_with_text_is_not_terminator", "+OK\r\n.x\r\n", true, Result::Incomplete, false, "",
-                  "", 0},
+        ReplyCase{"negative", "-ERR [AUTH] failed\r\n", false, Result::Complete, false,
+                  "[AUTH] failed", "", 0},
+        ReplyCase{"negative_has_no_block", "-ERR no such message\r\n", true, Result::Complete,
+                  false, "no such message", "", 0},
+        ReplyCase{"block_unstuffed", "+OK\r\nSubject: x\r\n\r\n..dot line\r\n...\r\nend\r\n.\r\n",
+                  true, Result::Complete, true, "", "Subject: x\r\n\r\n.dot line\r\n..\r\nend\r\n",
+                  2},
+        ReplyCase{"empty_block", "+OK 0 messages\r\n.\r\n", true, Result::Complete, true,
+                  "0 messages", "", 0},
+        ReplyCase{"bare_lf_line_ends", "+OK\nline\n.\n", true, Result::Complete, true, "",
+                  "line\r\n", 0},
+        ReplyCase{"status_without_line_end", "+OK still coming", false, Result::Incomplete, false,
+                  "", "", 0},
+        ReplyCase{"block_without_terminator", "+OK\r\nline\r\n", true, Result::Incomplete, false,
+                  "", "", 0},
+        ReplyCase{"dot_with_text_is_not_terminator", "+OK\r\n.x\r\n", true, Result::Incomplete,
+                  false, "", "", 0},
         ReplyCase{"unknown_indicator", "* OK hello\r\n", false, Result::Garbled, false, "", "", 0},
         ReplyCase{"indicator_glued_to_word", "+OKAY\r\n", false, Result::Garbled, false, "", "", 0},
         ReplyCase{"lowercase_indicator", "+ok\r\n", false, Result::Garbled, false, "", "", 0}),
@@ -76,7 +87,8 @@ TEST(Pop3Reply, PipelinedRepliesGiveTheSameResultInAnyChunking)
             Reply reply;
             while (parser.take(isMulti, reply, kNoLimit) == Result::Incomplete) {
                 ASSERT_LT(offset, stream.size());
-                parser.append(QByteArrayView(stream).sliced(offset, qMin(chunk, stream.size() - offset)));
+                parser.append(
+                    QByteArrayView(stream).sliced(offset, qMin(chunk, stream.size() - offset)));
                 offset += chunk;
             }
             replies.append(reply);

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
-namespace orv {
-namespace {
+namespace orv
+{
+namespace
+{
 
 struct AddressCase {
     const char *name;
@@ -14,7 +16,9 @@ struct AddressCase {
     TlsMode tls;
 };
 
-class ServerAddressTable : public testing::TestWithParam<AddressCase> {};
+class ServerAddressTable : public testing::TestWithParam<AddressCase>
+{
+};
 
 TEST_P(ServerAddressTable, ReadsTheSetting)
 {
@@ -34,20 +38,27 @@ constexpr auto Implicit = TlsMode::Implicit;
 
 INSTANTIATE_TEST_SUITE_P(
     Valid, ServerAddressTable,
-    testing::Values(
-        AddressCase{"bare_pop3_host", u"pop.example.jp"_qs, Pop3, u"pop.example.jp"_qs, 110, StartTls},
-        AddressCase{"bare_smtp_host", u"smtp.example.jp"_qs, Smtp, u"smtp.example.jp"_qs, 25, StartTls},
-        AddressCase{"blanks_around", u"  pop.example.jp \t"_qs, Pop3, u"pop.example.jp"_qs, 110, StartTls},
-        AddressCase{"host_and_port", u"pop.example.jp:1110"_qs, Pop3, u"pop.example.jp"_qs, 1110, StartTls},
-        AddressCase{"pop3_url", u"pop3://pop.example.jp"_qs, Pop3, u"pop.example.jp"_qs, 110, StartTls},
-        AddressCase{"pop3s_url", u"pop3s://pop.example.jp"_qs, Pop3, u"pop.example.jp"_qs, 995, Implicit},
-        AddressCase{"pop3s_url_port_slash", u"POP3S://pop.example.jp:1995/"_qs, Pop3, u"pop.example.jp"_qs,
-                    1995, Implicit},
-        AddressCase{"smtps_url", u"smtps://smtp.example.jp"_qs, Smtp, u"smtp.example.jp"_qs, 465, Implicit},
-        AddressCase{"smtp_url_submission", u"smtp://smtp.example.jp:587"_qs, Smtp, u"smtp.example.jp"_qs,
-                    587, StartTls},
-        AddressCase{"ipv6_with_port", u"[::1]:2110"_qs, Pop3, u"::1"_qs, 2110, StartTls},
-        AddressCase{"ipv4", u"127.0.0.1:110"_qs, Pop3, u"127.0.0.1"_qs, 110, StartTls}),
+    testing::Values(AddressCase{"bare_pop3_host", u"pop.example.jp"_qs, Pop3, u"pop.example.jp"_qs,
+                                110, StartTls},
+                    AddressCase{"bare_smtp_host", u"smtp.example.jp"_qs, Smtp,
+                                u"smtp.example.jp"_qs, 25, StartTls},
+                    AddressCase{"blanks_around", u"  pop.example.jp \t"_qs, Pop3,
+                                u"pop.example.jp"_qs, 110, StartTls},
+                    AddressCase{"host_and_port", u"pop.example.jp:1110"_qs, Pop3,
+                                u"pop.example.jp"_qs, 1110, StartTls},
+                    AddressCase{"pop3_url", u"pop3://pop.example.jp"_qs, Pop3, u"pop.example.jp"_qs,
+                                110, StartTls},
+                    AddressCase{"pop3s_url", u"pop3s://pop.example.jp"_qs, Pop3,
+                                u"pop.example.jp"_qs, 995, Implicit},
+                    AddressCase{"pop3s_url_port_slash", u"POP3S://pop.example.jp:1995/"_qs, Pop3,
+                                u"pop.example.jp"_qs, 1995, Implicit},
+                    AddressCase{"smtps_url", u"smtps://smtp.example.jp"_qs, Smtp,
+                                u"smtp.example.jp"_qs, 465, Implicit},
+                    AddressCase{"smtp_url_submission", u"smtp://smtp.example.jp:587"_qs, Smtp,
+                                u"smtp.example.jp"_qs, 587, StartTls},
+                    AddressCase{"ipv6_with_port", u"[::1]:2110"_qs, Pop3, u"::1"_qs, 2110,
+                                StartTls},
+                    AddressCase{"ipv4", u"127.0.0.1:110"_qs, Pop3, u"127.0.0.1"_qs, 110, StartTls}),
     [](const testing::TestParamInfo<AddressCase> &info) { return std::string(info.param.name); });
 
 TEST(ServerAddress, RefusesWhatNamesNoServerWithAJapaneseReason)

@@ -4,9 +4,11 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
-namespace orv::pop3 {
+namespace orv::pop3
+{
 
-namespace {
+namespace
+{
 
 // Lists and capability blocks are small; a server sending more is not a POP3 server.
 constexpr qsizetype kListLimit = 64 * 1024 * 1024;
@@ -111,8 +113,9 @@ Status Session::startTls()
     // Bytes sent before the handshake were not protected by it; a server that sends any is
     // either broken or someone is injecting replies.
     if (m_parser.pendingBytes() > 0 || m_socket->bytesAvailable() > 0)
-        return broken(QStringLiteral("POP3サーバー「%1」が暗号化の開始前に余分なデータを送りました。")
-                          .arg(m_address.host));
+        return broken(
+            QStringLiteral("POP3サーバー「%1」が暗号化の開始前に余分なデータを送りました。")
+                .arg(m_address.host));
     m_socket->startClientEncryption();
     if (!m_socket->waitForEncrypted(m_options.connectTimeoutMs))
         return broken(QStringLiteral("POP3サーバー「%1」との暗号化通信を確立できません。（%2）")
@@ -143,7 +146,8 @@ Status Session::login(const QString &user, const QString &password, bool apop)
     if (holdsLineBreakOrNul(user) || holdsLineBreakOrNul(password))
         return Status::failure(
             QStringLiteral("ユーザーIDまたはパスワードに改行などの使えない文字が含まれています。"));
-    const Status loggedIn = apop ? loginWithApop(user, password) : loginWithUserPass(user, password);
+    const Status loggedIn =
+        apop ? loginWithApop(user, password) : loginWithUserPass(user, password);
     if (!loggedIn)
         return loggedIn;
     return readMessageList();
@@ -177,7 +181,8 @@ Status Session::loginWithUserPass(const QString &user, const QString &password)
             if (const Status sent = call("PASS " + password.toUtf8(), reply); !sent)
                 return sent;
         }
-        return reply.ok ? Status::success() : serverRefused(QStringLiteral("認証に失敗しました"), reply);
+        return reply.ok ? Status::success()
+                        : serverRefused(QStringLiteral("認証に失敗しました"), reply);
     }
     // A PASS after a refused USER is refused in turn, so both may travel together.
     const quint64 userId = send("USER " + user.toUtf8(), Kind::Simple);
@@ -189,7 +194,8 @@ Status Session::loginWithUserPass(const QString &user, const QString &password)
     if (const Status read = awaitReply(passId, passReply); !read)
         return read;
     const Reply &decisive = userReply.ok ? passReply : userReply;
-    return decisive.ok ? Status::success() : serverRefused(QStringLiteral("認証に失敗しました"), decisive);
+    return decisive.ok ? Status::success()
+                       : serverRefused(QStringLiteral("認証に失敗しました"), decisive);
 }
 
 Status Session::readMessageList()
@@ -349,7 +355,8 @@ Status Session::markDeleted(int number)
 Status Session::quit()
 {
     if (!isOpen())
-        return Status::failure(notConnected().error() + QStringLiteral("削除の指示は反映されていません。"));
+        return Status::failure(notConnected().error() +
+                               QStringLiteral("削除の指示は反映されていません。"));
     Reply reply;
     const Status sent = awaitReply(send("QUIT", Kind::Quit), reply);
     m_socket->disconnectFromHost();
@@ -435,16 +442,19 @@ Status Session::readOneReply()
     if (!m_brokenReason.isEmpty())
         return Status::failure(m_brokenReason);
     if (m_inFlight.empty())
-        return broken(QStringLiteral("POP3サーバー「%1」への要求の順序が崩れました。").arg(m_address.host));
+        return broken(
+            QStringLiteral("POP3サーバー「%1」への要求の順序が崩れました。").arg(m_address.host));
     const Pending pending = m_inFlight.front();
     Reply reply;
     for (;;) {
-        const ReplyParser::Result result = m_parser.take(pending.multiLine, reply, pending.blockLimit);
+        const ReplyParser::Result result =
+            m_parser.take(pending.multiLine, reply, pending.blockLimit);
         if (result == ReplyParser::Result::Complete)
             break;
         if (result == ReplyParser::Result::Garbled)
-            return broken(QStringLiteral("POP3サーバー「%1」から解釈できない応答を受け取りました。（%2）")
-                              .arg(m_address.host, QString::fromUtf8(m_parser.garbledReason())));
+            return broken(
+                QStringLiteral("POP3サーバー「%1」から解釈できない応答を受け取りました。（%2）")
+                    .arg(m_address.host, QString::fromUtf8(m_parser.garbledReason())));
         if (const Status arrived = waitForBytes(); !arrived)
             return arrived;
     }
@@ -513,7 +523,8 @@ Status Session::serverRefused(const QString &action, const Reply &reply) const
 QString Session::connectionReason() const
 {
     if (m_socket->error() == QAbstractSocket::SocketTimeoutError)
-        return QStringLiteral("%1 秒以内に応答がありません").arg(m_options.connectTimeoutMs / 1000.0);
+        return QStringLiteral("%1 秒以内に応答がありません")
+            .arg(m_options.connectTimeoutMs / 1000.0);
     const QList<QSslError> sslErrors = m_socket->sslHandshakeErrors();
     if (!sslErrors.isEmpty()) {
         QStringList reasons;
