@@ -11,6 +11,8 @@ MailListView::MailListView(QWidget *parent) : QTreeView(parent)
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true); // keeps scrolling through tens of thousands of rows cheap
+    // Cells keep the padding spaces of their fields; an ellipsis would only mark the padding.
+    setTextElideMode(Qt::ElideNone);
     setSortingEnabled(false);   // a row's position is its record number
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
