@@ -44,7 +44,7 @@ Status AddressStore::Append(const QString &name, const QString &address, int *nu
     AddressRecord record;
     record.setName(name);
     record.setAddress(address);
-    return recordFile().append(record.data(), number);
+    return recordFile().append(record.data(), number, Durability::Synced);
 }
 
 Status AddressStore::ReadAll(std::vector<AddressRecord> &records)

@@ -49,10 +49,12 @@ RecordFile MailStore::recordFile() const
     return RecordFile(filePath(), temporaryFilePath(), kMailLayout, kMaxRecords);
 }
 
-Status MailStore::Append(MailRecord &record, int *number)
+Status MailStore::Append(MailRecord &record, int *number, Durability durability)
 {
-    return recordFile().append(record.data(), number);
+    return recordFile().append(record.data(), number, durability);
 }
+
+Status MailStore::Sync() { return recordFile().sync(); }
 
 Status MailStore::ReadAll(MailRecord &buffer,
                           const std::function<void(int number, const MailRecord &)> &each)

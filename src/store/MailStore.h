@@ -39,8 +39,13 @@ public:
 
     // Writes `record` with CR LF and InUse 1 at the next record number (file length / 32284
     // + 1, halves to even) and stores that number in `number`. Fails with a clear message
-    // beyond record 32,767, and on any input/output error; the record is synced to disk.
-    Status Append(MailRecord &record, int *number = nullptr);
+    // beyond record 32,767, and on any input/output error. With Durability::Synced the
+    // record is on disk before this returns; otherwise `Sync` puts it there.
+    Status Append(MailRecord &record, int *number = nullptr,
+                  Durability durability = Durability::Synced);
+
+    // Puts every record appended so far on disk.
+    Status Sync();
 
     // Every whole record in order; a partial record at the end is ignored.
     Status ReadAll(MailRecord &buffer, const std::function<void(int number, const MailRecord &)> &each);

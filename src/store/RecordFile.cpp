@@ -231,7 +231,7 @@ int RecordFile::recordCount() const
     return static_cast<int>(roundedRecordCount(lengthOnDisk(), m_layout.size));
 }
 
-Status RecordFile::append(char *record, int *number) const
+Status RecordFile::append(char *record, int *number, Durability durability) const
 {
     // The number of the file grown by one record, which is not always the count plus one:
     // a length of one and a half records counts 2 and appends as record 2.
@@ -250,7 +250,7 @@ Status RecordFile::append(char *record, int *number) const
     if (Status length = fileLength(file.get(), m_path, oldLength); !length)
         return length;
     Status written = writeAt(file.get(), m_path, record, m_layout.size, offsetOf(next));
-    if (written && ::fdatasync(file.get()) != 0)
+    if (written && durability == Durability::Synced && ::fdatasync(file.get()) != 0)
         written = writeFailure(m_path, errno);
     if (!written) {
         // A half-written record would shift the numbering of every later append.
@@ -262,6 +262,16 @@ Status RecordFile::append(char *record, int *number) const
         return writeFailure(m_path, errno);
     if (number)
         *number = static_cast<int>(next);
+    return Status::success();
+}
+
+Status RecordFile::sync() const
+{
+    Fd file = openFile(m_path, O_WRONLY | O_CREAT);
+    if (!file.isOpen() || ::fdatasync(file.get()) != 0)
+        return writeFailure(m_path, errno);
+    if (file.close() != 0)
+        return writeFailure(m_path, errno);
     return Status::success();
 }
 

@@ -9,6 +9,10 @@
 
 namespace orv {
 
+// Whether an append waits for its record to reach the disk, or leaves that to a later sync
+// (a receive run syncs once before the server may delete anything).
+enum class Durability { Synced, SyncedLater };
+
 // Where the fields that every record file shares sit in its records.
 struct RecordLayout {
     qsizetype size;
@@ -35,9 +39,13 @@ public:
     int recordCount() const;
 
     // Stamps CR LF and InUse 1 into `record`, writes it at the next record number (the
-    // rounded count of the file grown by one record), syncs it to disk and gives the number.
-    // Fails beyond the maximum record number.
-    Status append(char *record, int *number) const;
+    // rounded count of the file grown by one record) and gives the number; with
+    // Durability::Synced it is on disk before this returns. Fails beyond the maximum record
+    // number.
+    Status append(char *record, int *number, Durability durability) const;
+
+    // Puts every record written so far on disk.
+    Status sync() const;
 
     // Reads whole record `number` into `record`; fails, leaving `record` alone, when the
     // file holds no such whole record.

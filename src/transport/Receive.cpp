@@ -12,6 +12,7 @@
 #include "viewer/TyakuForm.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProgressDialog>
 
@@ -50,14 +51,20 @@ public:
 
     void show(int number, int count)
     {
-        m_dialog.setLabelText(QStringLiteral("メールを受信しています。 %1 / %2").arg(number).arg(count));
-        m_dialog.setValue(number - 1);
-        m_dialog.show();
+        // Repainting for every message of a fast run would cost more than the messages.
+        if (number == 1 || number == count || m_sinceRepaint.elapsed() >= kRepaintIntervalMs) {
+            m_dialog.setLabelText(QStringLiteral("メールを受信しています。 %1 / %2").arg(number).arg(count));
+            m_dialog.setValue(number - 1);
+            m_dialog.show();
+            m_sinceRepaint.start();
+        }
         QCoreApplication::processEvents();
     }
 
 private:
+    static constexpr qint64 kRepaintIntervalMs = 100;
     QProgressDialog m_dialog;
+    QElapsedTimer m_sinceRepaint;
 };
 
 } // namespace
@@ -68,14 +75,28 @@ void ReceiveRun::run()
 {
     if (!m_app.state().serverSettings.pop3Server.isEmpty()) {
         const int handle = connect();
-        if (handle != -1 && loadAccount()) {
-            if (const int count = authenticate(handle); count > 0)
-                receiveAll(handle, count);
+        if (handle != -1) {
+            if (loadAccount()) {
+                if (const int count = authenticate(handle); count > 0)
+                    receiveAll(handle, count);
+            }
+            closeSession(handle);
         }
-        if (handle != -1)
-            m_app.mail().NMailPop3Close(handle);
     }
     announce();
+}
+
+void ReceiveRun::closeSession(int handle)
+{
+    // The server deletes at QUIT: every stored record must be on disk before it is sent.
+    if (m_received > 0) {
+        if (const Status synced = MailStore::ReceivedStore(m_app.appDir()).Sync(); !synced) {
+            // Without QUIT the session is dropped and the server keeps every message.
+            showError(synced.error() + QStringLiteral("\nサーバーのメールは削除していません。"));
+            return;
+        }
+    }
+    m_app.mail().NMailPop3Close(handle);
 }
 
 int ReceiveRun::connect()
@@ -118,9 +139,12 @@ void ReceiveRun::receiveAll(int handle, int count)
     for (int number = 1; number <= count && !m_cancelRequested; ++number) {
         progress.show(number, count);
         if (receiveOne(handle, number) == Outcome::Stop)
-            return;
+            break;
         emit messageStored(number, count);
     }
+    // Each message overwrites the temporary file; creating and deleting it for every
+    // message would cost more than storing the message.
+    QFile::remove(m_app.appDir().resolve(kTemporaryMessage));
 }
 
 ReceiveRun::Outcome ReceiveRun::receiveOne(int handle, int number)
@@ -149,7 +173,6 @@ ReceiveRun::Outcome ReceiveRun::receiveOne(int handle, int number)
                                                           appDir.resolve(kTemporaryMessage), wholeMessage);
     mail.NMailAttachmentFileClose();
     reportAttachmentResult(attachments);
-    QFile::remove(appDir.resolve(kTemporaryMessage));
 
     TyakuForm *viewer = m_app.forms().get<TyakuForm>();
     viewer->Text7()->setText(fields.subject);
@@ -198,7 +221,7 @@ bool ReceiveRun::storeStagedMessage()
     buffer.setAddress(trimBlanks(viewer->Text8()->text()));
     buffer.setBody(trimBlanks(editorText(*viewer->rtfEd())));
     MailStore store = MailStore::ReceivedStore(m_app.appDir());
-    const Status stored = store.Append(buffer);
+    const Status stored = store.Append(buffer, nullptr, Durability::SyncedLater);
     if (!stored)
         showError(stored.error() +
                   QStringLiteral("\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));

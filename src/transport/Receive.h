@@ -34,6 +34,7 @@ private:
     enum class Outcome { Continue, Stop };
 
     int connect();
+    void closeSession(int handle);
     bool loadAccount();
     int authenticate(int handle);
     void receiveAll(int handle, int count);

@@ -1,5 +1,4 @@
-// Included by path relative to this file: the POP3 benchmark compiles it as well.
-#include "Pop3TestServer.h"
+#include "support/Pop3TestServer.h"
 
 #include <QDateTime>
 #include <QDir>
