@@ -63,10 +63,11 @@ int main(int argc, char **argv)
     const Pop3TestServer server = benchServer();
     DelayingRelay relay(server.plainPort());
 
-    for (const auto &[name, port] : {std::pair{"loopback", server.plainPort()}, std::pair{"delayed", relay.port()}}) {
+    for (const auto &[name, port] :
+         {std::pair{"loopback", server.plainPort()}, std::pair{"delayed", relay.port()}}) {
         const Medians medians = compareWithMpop(server, port, name, rounds, fetchWithLibrary);
-        std::printf("fetch_s_%s=%.3f\nmpop_s_%s=%.3f\nfetch_vs_mpop_%s=%.3f\n", name, medians.ours, name,
-                    medians.mpop, name, medians.ours / medians.mpop);
+        std::printf("fetch_s_%s=%.3f\nmpop_s_%s=%.3f\nfetch_vs_mpop_%s=%.3f\n", name, medians.ours,
+                    name, medians.mpop, name, medians.ours / medians.mpop);
         std::fflush(stdout);
     }
     return 0;

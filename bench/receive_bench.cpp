@@ -28,10 +28,11 @@ double receiveWithProgram(const Pop3TestServer &server, const QString &setting)
     pop3::Options options;
     options.caCertificates = server.trustedCertificates();
     test::TestApp program(true, std::make_unique<NMailFacade>(nullptr, options));
-    program.folder.writeBytes(QStringLiteral("\\korvel.ini"), "POP3=" + setting.toUtf8() + "\r\nAPOP=0\r\n");
+    program.folder.writeBytes(QStringLiteral("\\korvel.ini"),
+                              "POP3=" + setting.toUtf8() + "\r\nAPOP=0\r\n");
     program.folder.writeBytes(QStringLiteral("\\★MAilData\\iniIdPass.ini"),
-                              "[EXEINI]\r\nNAME=" + server.user().toUtf8() + "\r\nNAME2=" +
-                                  server.password().toUtf8() + "\r\nNAME3=1\r\n");
+                              "[EXEINI]\r\nNAME=" + server.user().toUtf8() +
+                                  "\r\nNAME2=" + server.password().toUtf8() + "\r\nNAME3=1\r\n");
     MainForm mainForm(*program.app);
 
     QElapsedTimer timer;
@@ -59,12 +60,16 @@ int main(int argc, char **argv)
     const Pop3TestServer server = benchServer();
     DelayingRelay relay(server.plainPort());
 
-    const Medians loopback = compareWithMpop(server, server.plainPort(), "loopback", rounds, receiveWithProgram);
+    const Medians loopback =
+        compareWithMpop(server, server.plainPort(), "loopback", rounds, receiveWithProgram);
     std::printf("receive_msgs_per_s=%.1f\nmpop_msgs_per_s=%.1f\nreceive_vs_mpop_loopback=%.3f\n",
-                kMessages / loopback.ours, kMessages / loopback.mpop, loopback.ours / loopback.mpop);
+                kMessages / loopback.ours, kMessages / loopback.mpop,
+                loopback.ours / loopback.mpop);
     std::fflush(stdout);
-    const Medians delayed = compareWithMpop(server, relay.port(), "delayed", rounds, receiveWithProgram);
-    std::printf("receive_msgs_per_s_delayed=%.1f\nmpop_msgs_per_s_delayed=%.1f\nreceive_vs_mpop_delayed=%.3f\n",
+    const Medians delayed =
+        compareWithMpop(server, relay.port(), "delayed", rounds, receiveWithProgram);
+    std::printf("receive_msgs_per_s_delayed=%.1f\nmpop_msgs_per_s_delayed=%.1f\nreceive_vs_mpop_"
+                "delayed=%.3f\n",
                 kMessages / delayed.ours, kMessages / delayed.mpop, delayed.ours / delayed.mpop);
     return 0;
 }

@@ -31,15 +31,13 @@
 #include <cstdlib>
 #include <ctime>
 
-namespace
-{
+namespace {
 
 using namespace orv;
 
 constexpr int kRecords = 32767;
 
-class AnswerYes : public MessageBoxes
-{
+class AnswerYes : public MessageBoxes {
 public:
     QMessageBox::StandardButton show(QWidget *, const MessageBoxRequest &request) override
     {

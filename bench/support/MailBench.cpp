@@ -29,7 +29,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 const auto kSegmentDelay = std::chrono::milliseconds(25);
 
-QString peerScript() { return QStringLiteral(ORVAINE_SOURCE_DIR "/scripts/peers/pop3.sh"); }
+QString peerScript()
+{
+    return QStringLiteral(ORVAINE_SOURCE_DIR "/scripts/peers/pop3.sh");
+}
 
 struct Segment {
     Clock::time_point due;
@@ -58,8 +61,8 @@ void pump(int from, int to)
         for (;;) {
             const ssize_t got = read(from, buffer, sizeof buffer);
             const std::lock_guard lock(direction->mutex);
-            direction->queue.push_back({Clock::now() + kSegmentDelay,
-                                        got > 0 ? QByteArray(buffer, got) : QByteArray()});
+            direction->queue.push_back(
+                {Clock::now() + kSegmentDelay, got > 0 ? QByteArray(buffer, got) : QByteArray()});
             direction->ready.notify_one();
             if (got <= 0)
                 return;
@@ -208,7 +211,6 @@ DelayingRelay::DelayingRelay(quint16 targetPort) : m_targetPort(targetPort)
     m_port = ntohs(address.sin_port);
     std::thread([this] { acceptLoop(); }).detach();
 }
-
 
 void DelayingRelay::acceptLoop()
 {

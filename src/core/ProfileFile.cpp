@@ -12,7 +12,10 @@ namespace {
 
 constexpr qsizetype kValueCapacity = 255;
 
-bool isSectionLine(const QString &line) { return line.trimmed().startsWith(u'['); }
+bool isSectionLine(const QString &line)
+{
+    return line.trimmed().startsWith(u'[');
+}
 
 bool isSection(const QString &line, const QString &section)
 {

@@ -31,15 +31,18 @@ Status AccountFile::write(const QString &key, const QString &value) const
 
 Status AccountFile::saveCredentials(const AccountCredentials &credentials) const
 {
-    for (const auto &[key, value] : {std::pair{kUserIdKey, credentials.userId},
-                                     std::pair{kPasswordKey, credentials.password},
-                                     std::pair{kSavedKey, QStringLiteral("1")}}) {
+    for (const auto &[key, value] :
+         {std::pair{kUserIdKey, credentials.userId}, std::pair{kPasswordKey, credentials.password},
+          std::pair{kSavedKey, QStringLiteral("1")}}) {
         if (Status status = write(key, value); !status)
             return status;
     }
     return Status::success();
 }
 
-Status AccountFile::markNotSaved() const { return write(kSavedKey, QStringLiteral("0")); }
+Status AccountFile::markNotSaved() const
+{
+    return write(kSavedKey, QStringLiteral("0"));
+}
 
 } // namespace orv

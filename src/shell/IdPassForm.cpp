@@ -11,12 +11,14 @@ namespace orv {
 IdPassForm::IdPassForm(App &app)
     : m_app(app), m_label1(namedControl<QLabel>(QStringLiteral("Label1"), QStringLiteral("ID"))),
       m_label2Password(namedControl<QLabel>(QStringLiteral("Label2"), QStringLiteral("Password"))),
-      m_label2Save(namedControl<QLabel>(QStringLiteral("Label2"), QStringLiteral("IDパスワードを保存する"))),
+      m_label2Save(
+          namedControl<QLabel>(QStringLiteral("Label2"), QStringLiteral("IDパスワードを保存する"))),
       m_idText(namedControl<QLineEdit>(QStringLiteral("IdText"))),
       m_passText(namedControl<QLineEdit>(QStringLiteral("PassText"))),
       m_check1(namedControl<QCheckBox>(QStringLiteral("Check1"))),
       m_okCommand(namedControl<QPushButton>(QStringLiteral("OKCommand"), QStringLiteral("OK"))),
-      m_cancelCommand(namedControl<QPushButton>(QStringLiteral("CancelCommand"), QStringLiteral("Cancel")))
+      m_cancelCommand(
+          namedControl<QPushButton>(QStringLiteral("CancelCommand"), QStringLiteral("Cancel")))
 {
     setObjectName(QStringLiteral("IdPassForm"));
     setWindowTitle(QStringLiteral("ＩＤ，ＰＡＳＳ"));
@@ -26,7 +28,8 @@ IdPassForm::IdPassForm(App &app)
 
     m_passText->setEchoMode(QLineEdit::Password);
     m_passText->setAttribute(Qt::WA_InputMethodEnabled, false);
-    m_passText->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData | Qt::ImhNoPredictiveText);
+    m_passText->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
+                                    Qt::ImhNoPredictiveText);
     m_check1->setChecked(false);
 
     auto *layout = new QGridLayout(this);
@@ -53,7 +56,8 @@ void IdPassForm::accept()
     AccountCredentials &credentials = m_app.state().accountCredentials;
     credentials = {m_idText->text(), m_passText->text()};
     const AccountFile file(m_app.appDir());
-    const Status saved = m_check1->isChecked() ? file.saveCredentials(credentials) : file.markNotSaved();
+    const Status saved =
+        m_check1->isChecked() ? file.saveCredentials(credentials) : file.markNotSaved();
     if (!saved)
         m_app.showMessage(this, {saved.error(), QString(), QMessageBox::Ok, QMessageBox::Critical});
     close();

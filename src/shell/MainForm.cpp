@@ -82,10 +82,10 @@ ClickableLabel *MainForm::commandLabel(const QString &name, const QString &capti
 {
     auto *label = namedControl<ClickableLabel>(name, caption, this);
     label->setGeometry(twipsRect(leftTwips, topTwips, widthTwips, 330));
-    label->setStyleSheet(QStringLiteral(
-        "QLabel { color: white; background: rgba(20, 50, 90, 150); border-radius: 4px; font-weight: bold; }"
-        "QLabel:hover { background: rgba(40, 110, 190, 190); }"
-        "QLabel:disabled { color: rgba(255, 255, 255, 90); }"));
+    label->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(20, 50, 90, 150); "
+                                        "border-radius: 4px; font-weight: bold; }"
+                                        "QLabel:hover { background: rgba(40, 110, 190, 190); }"
+                                        "QLabel:disabled { color: rgba(255, 255, 255, 90); }"));
     return label;
 }
 
@@ -99,18 +99,29 @@ void MainForm::buildControls()
     m_image1->setPixmap(emblem());
     m_image1->setGeometry(twipsRect(6700, 180, 840, 840));
 
-    m_label1 = commandLabel(QStringLiteral("Label1"), QStringLiteral(" Orvaine Ver 1.05"), 240, 240, 2600);
+    m_label1 =
+        commandLabel(QStringLiteral("Label1"), QStringLiteral(" Orvaine Ver 1.05"), 240, 240, 2600);
     m_label1->setCursor(Qt::ArrowCursor);
-    m_label8 = commandLabel(QStringLiteral("Label8"), QStringLiteral("        受信"), 240, 900, 1800);
-    m_label9 = commandLabel(QStringLiteral("Label9"), QStringLiteral("     新規作成"), 240, 1350, 1800);
-    m_label10 = commandLabel(QStringLiteral("Label10"), QStringLiteral("   アドレス帳"), 240, 1800, 1800);
-    m_label7 = commandLabel(QStringLiteral("Label7"), QStringLiteral("   着信履歴"), 240, 2250, 1800);
-    m_label6 = commandLabel(QStringLiteral("Label6"), QStringLiteral("     送信履歴"), 240, 2700, 1800);
-    m_label13 = commandLabel(QStringLiteral("Label13"), QStringLiteral("     Play"), 240, 3300, 1800);
-    m_label14 = commandLabel(QStringLiteral("Label14"), QStringLiteral("     Stop"), 240, 3750, 1800);
-    m_label11 = commandLabel(QStringLiteral("Label11"), QString(26, u' ') + QStringLiteral("設定"), 4500, 4350, 3000);
-    m_label4 = commandLabel(QStringLiteral("Label4"), QString(25, u' ') + QStringLiteral("Small"), 4500, 4800, 3000);
-    m_label5 = commandLabel(QStringLiteral("Label5"), QString(26, u' ') + QStringLiteral("HomePage"), 4500, 5250, 3000);
+    m_label8 =
+        commandLabel(QStringLiteral("Label8"), QStringLiteral("        受信"), 240, 900, 1800);
+    m_label9 =
+        commandLabel(QStringLiteral("Label9"), QStringLiteral("     新規作成"), 240, 1350, 1800);
+    m_label10 =
+        commandLabel(QStringLiteral("Label10"), QStringLiteral("   アドレス帳"), 240, 1800, 1800);
+    m_label7 =
+        commandLabel(QStringLiteral("Label7"), QStringLiteral("   着信履歴"), 240, 2250, 1800);
+    m_label6 =
+        commandLabel(QStringLiteral("Label6"), QStringLiteral("     送信履歴"), 240, 2700, 1800);
+    m_label13 =
+        commandLabel(QStringLiteral("Label13"), QStringLiteral("     Play"), 240, 3300, 1800);
+    m_label14 =
+        commandLabel(QStringLiteral("Label14"), QStringLiteral("     Stop"), 240, 3750, 1800);
+    m_label11 = commandLabel(QStringLiteral("Label11"), QString(26, u' ') + QStringLiteral("設定"),
+                             4500, 4350, 3000);
+    m_label4 = commandLabel(QStringLiteral("Label4"), QString(25, u' ') + QStringLiteral("Small"),
+                            4500, 4800, 3000);
+    m_label5 = commandLabel(QStringLiteral("Label5"),
+                            QString(26, u' ') + QStringLiteral("HomePage"), 4500, 5250, 3000);
 
     m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);
     m_label12->setGeometry(twipsRect(2400, 900, 4000, 330));
@@ -122,14 +133,16 @@ void MainForm::buildControls()
         m_label3[index] = namedControl<QLabel>(QStringLiteral("Label3"), mottos[index], this);
         m_label3[index]->setProperty("index", index);
         m_label3[index]->setGeometry(twipsRect(2400, 2900 + index * 330, 4200, 300));
-        m_label3[index]->setStyleSheet(QStringLiteral("QLabel { color: rgba(255, 255, 255, 200); font-style: italic; }"));
+        m_label3[index]->setStyleSheet(
+            QStringLiteral("QLabel { color: rgba(255, 255, 255, 200); font-style: italic; }"));
     }
 
     m_label2 = namedControl<QLabel>(QStringLiteral("Label2"), this);
     m_label2->setGeometry(twipsRect(240, 4350, 4100, 1300));
     m_label2->setWordWrap(true);
     m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_label2->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 90); padding: 3px; }"));
+    m_label2->setStyleSheet(
+        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 90); padding: 3px; }"));
 
     m_text2 = namedControl<QLineEdit>(QStringLiteral("Text2"), this);
     m_text2->setGeometry(twipsRect(240, kClockTopTwips, 3600, 300));
@@ -143,10 +156,14 @@ void MainForm::wireHelpTexts()
     const std::pair<QWidget *, QString> helpTexts[] = {
         {m_label8, QStringLiteral("新着メールの受信を行います。")},
         {m_label9, QStringLiteral("メールの新規作成・送信を行います。")},
-        {m_label10, QStringLiteral("アドレス帳への登録を行います。着信からの自動入力、送信時の一発入力が可能になります。")},
-        {m_label11, QStringLiteral("ID,PASS,サーバーの設定。これを行わないと通信エラーになります。")},
-        {m_label6, QStringLiteral("送信（送信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
-        {m_label7, QStringLiteral("着信（着信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
+        {m_label10, QStringLiteral("アドレス帳への登録を行います。着信からの自動入力、送信時の一発"
+                                   "入力が可能になります。")},
+        {m_label11,
+         QStringLiteral("ID,PASS,サーバーの設定。これを行わないと通信エラーになります。")},
+        {m_label6, QStringLiteral(
+                       "送信（送信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
+        {m_label7, QStringLiteral(
+                       "着信（着信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
         {m_label13, QStringLiteral("新着メール時に再生するMIDIの確認を行います。")},
         {m_label14, QStringLiteral("現在再生しているMIDIを停止します。")},
         {m_label4, QStringLiteral("フォーム（画面）を最小化します。")},
@@ -193,7 +210,10 @@ void MainForm::startUp()
     m_timer2->start();
 }
 
-void MainForm::tick() { m_text2->setText(clockText(m_app.clock().now())); }
+void MainForm::tick()
+{
+    m_text2->setText(clockText(m_app.clock().now()));
+}
 
 void MainForm::Play()
 {
@@ -218,11 +238,20 @@ void MainForm::showPicture(const QString &programPath)
         m_image2->setPixmap(picture);
 }
 
-void MainForm::setStatusLine(const QString &text) { m_label2->setText(text); }
+void MainForm::setStatusLine(const QString &text)
+{
+    m_label2->setText(text);
+}
 
-void MainForm::setResultLabel(const QString &text) { m_label12->setText(text); }
+void MainForm::setResultLabel(const QString &text)
+{
+    m_label12->setText(text);
+}
 
-void MainForm::clearClock() { m_text2->clear(); }
+void MainForm::clearClock()
+{
+    m_text2->clear();
+}
 
 void MainForm::closeEvent(QCloseEvent *event)
 {

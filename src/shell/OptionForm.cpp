@@ -10,15 +10,20 @@ namespace orv {
 
 OptionForm::OptionForm(App &app)
     : QWidget(nullptr, Qt::Window | Qt::WindowStaysOnTopHint), m_app(app),
-      m_label1(namedControl<QLabel>(QStringLiteral("Label1"), QStringLiteral("SMTPサーバー名(&S)"))),
-      m_label2(namedControl<QLabel>(QStringLiteral("Label2"), QStringLiteral("POP3サーバー名(&P)"))),
-      m_label3(namedControl<QLabel>(QStringLiteral("Label3"), QStringLiteral("メールアドレス(&M)"))),
+      m_label1(
+          namedControl<QLabel>(QStringLiteral("Label1"), QStringLiteral("SMTPサーバー名(&S)"))),
+      m_label2(
+          namedControl<QLabel>(QStringLiteral("Label2"), QStringLiteral("POP3サーバー名(&P)"))),
+      m_label3(
+          namedControl<QLabel>(QStringLiteral("Label3"), QStringLiteral("メールアドレス(&M)"))),
       m_smtpText(namedControl<QLineEdit>(QStringLiteral("SmtpText"))),
       m_pop3Text(namedControl<QLineEdit>(QStringLiteral("Pop3Text"))),
       m_mailText(namedControl<QLineEdit>(QStringLiteral("MailText"))),
-      m_apopCheck(namedControl<QCheckBox>(QStringLiteral("ApopCheck"), QStringLiteral("APOP を使用する(&A)"))),
+      m_apopCheck(namedControl<QCheckBox>(QStringLiteral("ApopCheck"),
+                                          QStringLiteral("APOP を使用する(&A)"))),
       m_okCommand(namedControl<QPushButton>(QStringLiteral("OkCommand"), QStringLiteral("設定"))),
-      m_cancelCommand(namedControl<QPushButton>(QStringLiteral("CancelCommand"), QStringLiteral("中止")))
+      m_cancelCommand(
+          namedControl<QPushButton>(QStringLiteral("CancelCommand"), QStringLiteral("中止")))
 {
     setObjectName(QStringLiteral("OptionForm"));
     setWindowTitle(QStringLiteral("サーバー設定"));

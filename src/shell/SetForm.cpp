@@ -11,7 +11,8 @@ namespace orv {
 
 SetForm::SetForm(App &app)
     : m_command1(namedControl<QPushButton>(QStringLiteral("Command1"), QStringLiteral("ID/PASS"))),
-      m_command2(namedControl<QPushButton>(QStringLiteral("Command2"), QStringLiteral("POPサーバー")))
+      m_command2(
+          namedControl<QPushButton>(QStringLiteral("Command2"), QStringLiteral("POPサーバー")))
 {
     setObjectName(QStringLiteral("SetForm"));
     setWindowTitle(QStringLiteral("設定"));

@@ -5,10 +5,10 @@
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"
 #include "transport/Receive.h"
-#include "viewer/HistoryView.h"
 #include "ui/App.h"
 #include "ui/FluidSynthTune.h"
 #include "ui/QtServices.h"
+#include "viewer/HistoryView.h"
 
 #include <QApplication>
 

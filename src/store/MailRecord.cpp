@@ -24,15 +24,39 @@ void MailRecord::setField(qsizetype offset, qsizetype width, const QString &text
     cp932::writeFixedField(text, m_bytes.data() + offset, width);
 }
 
-QString MailRecord::subject() const { return field(kSubjectOffset, kSubjectWidth); }
-QString MailRecord::date() const { return field(kDateOffset, kDateWidth); }
-QString MailRecord::address() const { return field(kAddressOffset, kAddressWidth); }
-QString MailRecord::body() const { return field(kBodyOffset, kBodyWidth); }
+QString MailRecord::subject() const
+{
+    return field(kSubjectOffset, kSubjectWidth);
+}
+QString MailRecord::date() const
+{
+    return field(kDateOffset, kDateWidth);
+}
+QString MailRecord::address() const
+{
+    return field(kAddressOffset, kAddressWidth);
+}
+QString MailRecord::body() const
+{
+    return field(kBodyOffset, kBodyWidth);
+}
 
-void MailRecord::setSubject(const QString &text) { setField(kSubjectOffset, kSubjectWidth, text); }
-void MailRecord::setDate(const QString &text) { setField(kDateOffset, kDateWidth, text); }
-void MailRecord::setAddress(const QString &text) { setField(kAddressOffset, kAddressWidth, text); }
-void MailRecord::setBody(const QString &text) { setField(kBodyOffset, kBodyWidth, text); }
+void MailRecord::setSubject(const QString &text)
+{
+    setField(kSubjectOffset, kSubjectWidth, text);
+}
+void MailRecord::setDate(const QString &text)
+{
+    setField(kDateOffset, kDateWidth, text);
+}
+void MailRecord::setAddress(const QString &text)
+{
+    setField(kAddressOffset, kAddressWidth, text);
+}
+void MailRecord::setBody(const QString &text)
+{
+    setField(kBodyOffset, kBodyWidth, text);
+}
 
 qint16 MailRecord::inUse() const
 {

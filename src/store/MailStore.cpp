@@ -54,13 +54,16 @@ Status MailStore::Append(MailRecord &record, int *number, Durability durability)
     return recordFile().append(record.data(), number, durability);
 }
 
-Status MailStore::Sync() { return recordFile().sync(); }
+Status MailStore::Sync()
+{
+    return recordFile().sync();
+}
 
 Status MailStore::ReadAll(MailRecord &buffer,
                           const std::function<void(int number, const MailRecord &)> &each)
 {
     return recordFile().readEach(buffer.data(), MailRecord::kSize,
-                              [&](int number) { each(number, buffer); });
+                                 [&](int number) { each(number, buffer); });
 }
 
 Status MailStore::ReadHeaders(std::vector<MailHeaderBytes> &headers, MailRecord &buffer)

@@ -48,7 +48,8 @@ public:
     Status Sync();
 
     // Every whole record in order; a partial record at the end is ignored.
-    Status ReadAll(MailRecord &buffer, const std::function<void(int number, const MailRecord &)> &each);
+    Status ReadAll(MailRecord &buffer,
+                   const std::function<void(int number, const MailRecord &)> &each);
 
     // The header fields of every whole record, in order; afterwards `buffer` holds the last
     // whole record (it is left unchanged for an empty store).
@@ -82,7 +83,7 @@ private:
 };
 
 // What the readers take from the fields.
-QString listCell(const QByteArray &fieldBytes);   // CutAtNul of the decoded field, spaces kept
-QString displayField(const QString &fieldText);   // blanks removed at both ends
+QString listCell(const QByteArray &fieldBytes); // CutAtNul of the decoded field, spaces kept
+QString displayField(const QString &fieldText); // blanks removed at both ends
 
 } // namespace orv

@@ -123,8 +123,7 @@ struct FileRange {
     const QString &toPath;
 };
 
-Status copyThroughMemory(const FileRange &files, qint64 fromOffset, qint64 toOffset,
-                         qint64 length)
+Status copyThroughMemory(const FileRange &files, qint64 fromOffset, qint64 toOffset, qint64 length)
 {
     std::vector<char> chunk(static_cast<size_t>(std::min<qint64>(length, 1 << 20)));
     while (length > 0) {

@@ -54,15 +54,12 @@ public:
 
     // An absent argument (std::nullopt) is a null pointer, which differs from an empty text.
     // Negative when the message was not sent.
-    virtual int NMailSmtpSendMail(const std::optional<QString> &server,
-                                  const std::optional<QString> &to,
-                                  const std::optional<QString> &cc,
-                                  const std::optional<QString> &bcc,
-                                  const std::optional<QString> &from,
-                                  const std::optional<QString> &subject,
-                                  const std::optional<QString> &body,
-                                  const std::optional<QString> &extraHeader,
-                                  const std::optional<QString> &attachments, int flag) = 0;
+    virtual int
+    NMailSmtpSendMail(const std::optional<QString> &server, const std::optional<QString> &to,
+                      const std::optional<QString> &cc, const std::optional<QString> &bcc,
+                      const std::optional<QString> &from, const std::optional<QString> &subject,
+                      const std::optional<QString> &body, const std::optional<QString> &extraHeader,
+                      const std::optional<QString> &attachments, int flag) = 0;
 
     // The last failure as a sentence for the user.
     virtual QString NMailGetMessage() = 0;

@@ -5,11 +5,9 @@
 #include <QFile>
 #include <QSslCertificate>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 // Certificate authorities trusted besides the system's: a PEM file named by
 // ORVAINE_EXTRA_CA_CERTS, for private servers with their own authority (and for the

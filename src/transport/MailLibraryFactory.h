@@ -6,8 +6,7 @@
 #include <memory>
 #include <utility>
 
-namespace orv
-{
+namespace orv {
 
 class MailLibrary;
 

@@ -6,11 +6,9 @@
 
 #include <limits>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 constexpr int kFailure = -1;
 

@@ -10,14 +10,12 @@
 #include <memory>
 #include <utility>
 
-namespace orv
-{
+namespace orv {
 
 // The mail library over our POP3 engine, libcurl SMTP and the GMime decoder. One POP3
 // session at a time; its handle is a number that changes with every connection, so a
 // handle kept from an earlier connection is refused.
-class NMailFacade : public MailLibrary
-{
+class NMailFacade : public MailLibrary {
 public:
     using Credentials = std::function<std::pair<QString, QString>()>;
 

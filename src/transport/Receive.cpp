@@ -38,7 +38,8 @@ QString folderText(const AppDir &appDir, const QString &programFolder)
 class ProgressWindow {
 public:
     ProgressWindow(QWidget *parent, int count, ReceiveRun &run)
-        : m_dialog(QStringLiteral("メールを受信しています。"), QStringLiteral("中止"), 0, count, parent)
+        : m_dialog(QStringLiteral("メールを受信しています。"), QStringLiteral("中止"), 0, count,
+                   parent)
     {
         m_dialog.setObjectName(QStringLiteral("ReceiveProgress"));
         m_dialog.setWindowTitle(App::applicationTitle());
@@ -53,7 +54,8 @@ public:
     {
         // Repainting for every message of a fast run would cost more than the messages.
         if (number == 1 || number == count || m_sinceRepaint.elapsed() >= kRepaintIntervalMs) {
-            m_dialog.setLabelText(QStringLiteral("メールを受信しています。 %1 / %2").arg(number).arg(count));
+            m_dialog.setLabelText(
+                QStringLiteral("メールを受信しています。 %1 / %2").arg(number).arg(count));
             m_dialog.setValue(number - 1);
             m_dialog.show();
             m_sinceRepaint.start();
@@ -127,7 +129,8 @@ int ReceiveRun::authenticate(int handle)
 {
     const AccountCredentials &account = m_app.state().accountCredentials;
     const int apop = m_app.state().serverSettings.apop != 0 ? -1 : 0;
-    const int count = m_app.mail().NMailPop3Authenticate(handle, account.userId, account.password, apop);
+    const int count =
+        m_app.mail().NMailPop3Authenticate(handle, account.userId, account.password, apop);
     if (count < 0)
         showError(m_app.mail().NMailGetMessage(), QStringLiteral("エラー"));
     return count;
@@ -169,8 +172,9 @@ ReceiveRun::Outcome ReceiveRun::receiveOne(int handle, int number)
     if (!written)
         return Outcome::Stop;
     const AppDir &appDir = m_app.appDir();
-    const int attachments = mail.NMailAttachmentFileFirst(fields, body, folderText(appDir, kAttachmentFolder),
-                                                          appDir.resolve(kTemporaryMessage), wholeMessage);
+    const int attachments =
+        mail.NMailAttachmentFileFirst(fields, body, folderText(appDir, kAttachmentFolder),
+                                      appDir.resolve(kTemporaryMessage), wholeMessage);
     mail.NMailAttachmentFileClose();
     reportAttachmentResult(attachments);
 
@@ -187,15 +191,18 @@ ReceiveRun::Outcome ReceiveRun::receiveOne(int handle, int number)
     return Outcome::Continue;
 }
 
-QString ReceiveRun::wholeMessageThroughTemporaryFile(const QString &header, const QString &body, bool *ok)
+QString ReceiveRun::wholeMessageThroughTemporaryFile(const QString &header, const QString &body,
+                                                     bool *ok)
 {
     const QString path = m_app.appDir().resolve(kTemporaryMessage);
     QFile file(path);
     const QByteArray bytes = cp932::encode(header + kCrLf + body + kCrLf);
-    *ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size() && file.flush();
+    *ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+          file.write(bytes) == bytes.size() && file.flush();
     if (!*ok) {
         showError(fileFailure(path, QStringLiteral("書き込み"), file.errorString()).error() +
-                  QStringLiteral("\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));
+                  QStringLiteral(
+                      "\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));
         file.close();
         QFile::remove(path);
         return {};
@@ -224,7 +231,8 @@ bool ReceiveRun::storeStagedMessage()
     const Status stored = store.Append(buffer, nullptr, Durability::SyncedLater);
     if (!stored)
         showError(stored.error() +
-                  QStringLiteral("\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));
+                  QStringLiteral(
+                      "\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));
     return stored.ok();
 }
 
@@ -232,7 +240,8 @@ void ReceiveRun::announce()
 {
     if (m_received > 0) {
         m_mainForm.Play();
-        m_mainForm.setResultLabel(QString::number(m_received) + QStringLiteral("の新着メール有り。"));
+        m_mainForm.setResultLabel(QString::number(m_received) +
+                                  QStringLiteral("の新着メール有り。"));
         m_mainForm.showPicture(kNewMailPicture);
     } else {
         m_mainForm.setResultLabel(QStringLiteral("新着メール無し。"));

@@ -1,10 +1,8 @@
 #include "transport/ServerAddress.h"
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 struct Scheme {
     QLatin1StringView name;

@@ -4,8 +4,7 @@
 
 #include <optional>
 
-namespace orv
-{
+namespace orv {
 
 enum class MailProtocol { Pop3, Smtp };
 

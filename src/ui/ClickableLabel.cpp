@@ -11,7 +11,8 @@ ClickableLabel::ClickableLabel(const QString &text, QWidget *parent) : QLabel(te
 
 void ClickableLabel::mouseReleaseEvent(QMouseEvent *event)
 {
-    if (event->button() == Qt::LeftButton && isEnabled() && rect().contains(event->position().toPoint()))
+    if (event->button() == Qt::LeftButton && isEnabled() &&
+        rect().contains(event->position().toPoint()))
         emit clicked();
     QLabel::mouseReleaseEvent(event);
 }

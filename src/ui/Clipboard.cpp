@@ -14,7 +14,10 @@ void putOnClipboard(const QString &text)
     clipboard->setText(text);
 }
 
-QString clipboardText() { return QGuiApplication::clipboard()->text(); }
+QString clipboardText()
+{
+    return QGuiApplication::clipboard()->text();
+}
 
 QString PassThroughClipboard(const QString &text)
 {

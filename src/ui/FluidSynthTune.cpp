@@ -31,9 +31,9 @@ void silenceFluidSynthLog()
 
 QString findGeneralMidiSoundFont()
 {
-    for (const char *candidate : {"/usr/share/sounds/sf2/default-GM.sf2",
-                                  "/usr/share/sounds/sf2/TimGM6mb.sf2",
-                                  "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+    for (const char *candidate :
+         {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2",
+          "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
         const QString path = QString::fromLatin1(candidate);
         if (QFile::exists(path))
             return path;
@@ -41,9 +41,15 @@ QString findGeneralMidiSoundFont()
     return {};
 }
 
-FluidSynthTune::FluidSynthTune() { silenceFluidSynthLog(); }
+FluidSynthTune::FluidSynthTune()
+{
+    silenceFluidSynthLog();
+}
 
-FluidSynthTune::~FluidSynthTune() { close(); }
+FluidSynthTune::~FluidSynthTune()
+{
+    close();
+}
 
 bool FluidSynthTune::open(const QString &path)
 {
@@ -108,7 +114,9 @@ std::vector<float> renderMidi(const QString &midiPath, const QString &soundFont,
             constexpr int kBlock = 512;
             const int maxBlocks = static_cast<int>(seconds * kSampleRate / kBlock);
             std::vector<float> left(kBlock), right(kBlock);
-            for (int block = 0; block < maxBlocks && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING; ++block) {
+            for (int block = 0;
+                 block < maxBlocks && fluid_player_get_status(player) == FLUID_PLAYER_PLAYING;
+                 ++block) {
                 fluid_synth_write_float(synth, kBlock, left.data(), 0, 1, right.data(), 0, 1);
                 for (int i = 0; i < kBlock; ++i) {
                     samples.push_back(left[i]);

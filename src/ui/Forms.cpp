@@ -26,7 +26,10 @@ private:
     std::type_index m_type;
 };
 
-Forms::~Forms() { unloadAll(); }
+Forms::~Forms()
+{
+    unloadAll();
+}
 
 void Forms::adopt(std::type_index type, QWidget *window)
 {

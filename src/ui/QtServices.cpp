@@ -41,7 +41,10 @@ PrintChoice QtPrintDialogs::choose(QWidget *parent, QPrinter &printer, bool sele
     return choice;
 }
 
-void DesktopBrowser::open(const QUrl &url) { QDesktopServices::openUrl(url); }
+void DesktopBrowser::open(const QUrl &url)
+{
+    QDesktopServices::openUrl(url);
+}
 
 TimeSeededRandom::TimeSeededRandom()
     : m_engine(static_cast<std::mt19937::result_type>(QTime::currentTime().msecsSinceStartOfDay()))

@@ -28,7 +28,7 @@ public:
 };
 
 struct FileDialogRequest {
-    QString filter;            // Qt form, e.g. "txtファイル(*.txt *.ini)"
+    QString filter; // Qt form, e.g. "txtファイル(*.txt *.ini)"
     bool confirmOverwrite = true;
 };
 

@@ -9,11 +9,9 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 QString deleteOneQuestion(ViewMode mode)
 {

@@ -1,7 +1,6 @@
 #pragma once
 
-namespace orv
-{
+namespace orv {
 
 class App;
 class TyakuForm;

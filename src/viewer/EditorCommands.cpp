@@ -19,11 +19,9 @@
 
 #include <algorithm>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 const QString kNewFileName = QStringLiteral("新規作成.TXT");
 const QString kCrLf = QStringLiteral("\r\n");

@@ -6,8 +6,7 @@
 
 class QTextEdit;
 
-namespace orv
-{
+namespace orv {
 
 class App;
 class TyakuForm;

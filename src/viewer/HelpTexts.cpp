@@ -1,7 +1,6 @@
 #include "viewer/HelpTexts.h"
 
-namespace orv::viewer
-{
+namespace orv::viewer {
 
 QString command1Help()
 {

@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace orv::viewer
-{
+namespace orv::viewer {
 
 // What the help box says while the pointer is over a control.
 QString command1Help();

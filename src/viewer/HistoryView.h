@@ -8,8 +8,7 @@
 
 class QWidget;
 
-namespace orv
-{
+namespace orv {
 
 class App;
 class TyakuForm;

@@ -1,7 +1,6 @@
 #include "viewer/MailListModel.h"
 
-namespace orv
-{
+namespace orv {
 
 MailListModel::MailListModel(QObject *parent) : QAbstractTableModel(parent) {}
 

@@ -6,14 +6,12 @@
 
 #include <vector>
 
-namespace orv
-{
+namespace orv {
 
 // The viewer's message list: row i is record i + 1 of the store read last. It keeps the
 // header fields as stored bytes and decodes a cell only when the view asks for it, so a
 // store of tens of thousands of records lists at once.
-class MailListModel : public QAbstractTableModel
-{
+class MailListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
     enum Column { SubjectColumn, FromColumn, DateColumn, ColumnCount };

@@ -3,8 +3,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 
-namespace orv
-{
+namespace orv {
 
 MailListView::MailListView(QWidget *parent) : QTreeView(parent)
 {
@@ -13,7 +12,7 @@ MailListView::MailListView(QWidget *parent) : QTreeView(parent)
     setUniformRowHeights(true); // keeps scrolling through tens of thousands of rows cheap
     // Cells keep the padding spaces of their fields; an ellipsis would only mark the padding.
     setTextElideMode(Qt::ElideNone);
-    setSortingEnabled(false);   // a row's position is its record number
+    setSortingEnabled(false); // a row's position is its record number
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);

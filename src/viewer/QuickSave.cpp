@@ -13,11 +13,9 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 const QString kCrLf = QStringLiteral("\r\n");
 

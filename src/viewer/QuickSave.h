@@ -2,8 +2,7 @@
 
 #include <QString>
 
-namespace orv
-{
+namespace orv {
 
 class App;
 class TyakuForm;

@@ -8,11 +8,9 @@
 #include <functional>
 #include <map>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 QIcon letterIcon(const QString &letter, const QFont &font)
 {

@@ -4,8 +4,7 @@
 
 class QWidget;
 
-namespace orv
-{
+namespace orv {
 
 // The icon of a toolbar key: the desktop theme's where it has one, otherwise the style's
 // standard icon or a drawn letter, so that every button shows a picture.

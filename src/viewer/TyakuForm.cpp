@@ -25,11 +25,9 @@
 #include <functional>
 #include <map>
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 template <typename Widget> Widget *named(Widget *widget, const char *name)
 {

@@ -12,8 +12,7 @@ class QStatusBar;
 class QTextEdit;
 class QToolBar;
 
-namespace orv
-{
+namespace orv {
 
 class App;
 class MailListModel;
@@ -23,8 +22,7 @@ class MailListView;
 // messages, and doubles as a small text editor. Its operations live beside it
 // (HistoryView, Deletion, QuickSave, EditorCommands); the window holds controls, wiring
 // and layout.
-class TyakuForm : public QMainWindow
-{
+class TyakuForm : public QMainWindow {
     Q_OBJECT
 public:
     explicit TyakuForm(App &app);

@@ -2,11 +2,9 @@
 
 #include "ui/Twips.h"
 
-namespace orv
-{
+namespace orv {
 
-namespace
-{
+namespace {
 
 // The copy controls sit this far below the top of the status bar.
 constexpr double kOnStatusBarOffset = 80;

@@ -2,8 +2,7 @@
 
 #include <QRect>
 
-namespace orv
-{
+namespace orv {
 
 // A control's place in twips, as the window is designed; converted to pixels only when
 // applied, so that repeated resizes do not accumulate rounding.

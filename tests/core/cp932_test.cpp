@@ -37,7 +37,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(Cp932, UnmappableCharactersBecomeGetaMarks)
 {
-    EXPECT_EQ(cp932::encode(QString::fromUtf8("a€b😀c")), QByteArray("a\x81\xAC" "b\x81\xAC" "c"));
+    EXPECT_EQ(cp932::encode(QString::fromUtf8("a€b😀c")), QByteArray("a\x81\xAC"
+                                                                    "b\x81\xAC"
+                                                                    "c"));
 }
 
 TEST(Cp932, InvalidBytesDecodeAsReplacementCharacters)
@@ -98,7 +100,8 @@ TEST(TextRules, CutAtNulAndBlankTrimming)
     const QString nul(QChar(u'\0'));
     const TextRule cutAtNulRows[] = {
         {"no_nul_keeps_spaces", QStringLiteral("abc  "), QStringLiteral("abc  ")},
-        {"stops_at_first_nul", QStringLiteral("ab") + nul + QStringLiteral("cd"), QStringLiteral("ab")},
+        {"stops_at_first_nul", QStringLiteral("ab") + nul + QStringLiteral("cd"),
+         QStringLiteral("ab")},
         {"nul_first_gives_empty", nul + QStringLiteral("abc"), QString()},
     };
     for (const TextRule &row : cutAtNulRows)

@@ -42,7 +42,8 @@ TEST(AppDir, KeepsGivenSpellingForMissingEntriesAndDropsTrailingSpaces)
     QTemporaryDir dir;
     QDir(dir.path()).mkpath(QStringLiteral("背景画像"));
     const AppDir appDir(dir.path());
-    EXPECT_EQ(appDir.resolve(QStringLiteral("\\背景画像\\1.jpg ")), dir.path() + QStringLiteral("/背景画像/1.jpg"));
+    EXPECT_EQ(appDir.resolve(QStringLiteral("\\背景画像\\1.jpg ")),
+              dir.path() + QStringLiteral("/背景画像/1.jpg"));
     EXPECT_EQ(appDir.resolve(QStringLiteral("\\★MAilData\\KRVDATA2.TMP")),
               dir.path() + QStringLiteral("/★MAilData/KRVDATA2.TMP"));
 }
@@ -51,7 +52,8 @@ TEST(TextFile, SplitsLinesAtCrLfAndLoneCrButKeepsLoneLfWhenAsked)
 {
     EXPECT_EQ(splitLines(QStringLiteral("a\r\nb\rc\nd"), LineEnds::CrOrCrLf),
               (QStringList{QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c\nd")}));
-    EXPECT_EQ(splitLines(QStringLiteral("a\nb\r\n")), (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(splitLines(QStringLiteral("a\nb\r\n")),
+              (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     EXPECT_EQ(joinLinesWithCrLf(QStringLiteral("one\rtwo")), QStringLiteral("one\r\ntwo\r\n"));
 }
 
@@ -74,16 +76,22 @@ TEST_F(ProfileFileTest, AbsentFileReadsEmptyAndIsCreatedOwnerOnly)
 
 TEST_F(ProfileFileTest, ReplacesExistingKeyAndKeepsOtherLines)
 {
-    writeAll(path, "; saved by hand\r\n[Other]\r\nNAME=elsewhere\r\n[EXEINI]\r\nNAME=old\r\nNAME3=1\r\n\r\n[Tail]\r\nX=1\r\n");
+    writeAll(path, "; saved by "
+                   "hand\r\n[Other]\r\nNAME=elsewhere\r\n[EXEINI]\r\nNAME=old\r\nNAME3=1\r\n\r\n["
+                   "Tail]\r\nX=1\r\n");
     const ProfileFile file(path);
     ASSERT_TRUE(file.write(section, QStringLiteral("NAME"), QStringLiteral("new")).ok());
     ASSERT_TRUE(file.write(section, QStringLiteral("NAME2"), QString::fromUtf8("パス")).ok());
-    EXPECT_EQ(readAll(path),
-              QByteArray("; saved by hand\r\n[Other]\r\nNAME=elsewhere\r\n[EXEINI]\r\nNAME=new\r\nNAME3=1\r\nNAME2=") +
-                  cp932::encode(QString::fromUtf8("パス")) + QByteArray("\r\n\r\n[Tail]\r\nX=1\r\n"));
+    EXPECT_EQ(
+        readAll(path),
+        QByteArray(
+            "; saved by "
+            "hand\r\n[Other]\r\nNAME=elsewhere\r\n[EXEINI]\r\nNAME=new\r\nNAME3=1\r\nNAME2=") +
+            cp932::encode(QString::fromUtf8("パス")) + QByteArray("\r\n\r\n[Tail]\r\nX=1\r\n"));
     EXPECT_EQ(file.read(section, QStringLiteral("NAME")), QStringLiteral("new"));
     EXPECT_EQ(file.read(section, QStringLiteral("name2")), QString::fromUtf8("パス"));
-    EXPECT_EQ(file.read(QStringLiteral("Other"), QStringLiteral("NAME")), QStringLiteral("elsewhere"));
+    EXPECT_EQ(file.read(QStringLiteral("Other"), QStringLiteral("NAME")),
+              QStringLiteral("elsewhere"));
 }
 
 TEST_F(ProfileFileTest, ValuesAreReadIntoA256CharacterBuffer)
@@ -97,7 +105,8 @@ TEST_F(ProfileFileTest, WriteIntoMissingFolderReportsTheFile)
     const ProfileFile file(dir.path() + QStringLiteral("/missing/iniIdPass.ini"));
     const Status status = file.write(section, QStringLiteral("NAME"), QStringLiteral("u"));
     EXPECT_FALSE(status.ok());
-    EXPECT_TRUE(status.error().contains(QStringLiteral("iniIdPass.ini"))) << status.error().toStdString();
+    EXPECT_TRUE(status.error().contains(QStringLiteral("iniIdPass.ini")))
+        << status.error().toStdString();
 }
 
 } // namespace

@@ -42,7 +42,8 @@ public:
     }
     QString NMailGetMessage() override
     {
-        return m_failed ? QStringLiteral("POP3サーバーとの接続が切れました。") : NMailFacade::NMailGetMessage();
+        return m_failed ? QStringLiteral("POP3サーバーとの接続が切れました。")
+                        : NMailFacade::NMailGetMessage();
     }
 
 private:
@@ -50,7 +51,8 @@ private:
     bool m_failed = false;
 };
 
-QByteArray message(const QByteArray &subject, const QByteArray &body, const QByteArray &extraHeaders = {})
+QByteArray message(const QByteArray &subject, const QByteArray &body,
+                   const QByteArray &extraHeaders = {})
 {
     return "From: Sender <sender@example.jp>\r\nTo: orv@example.jp\r\nSubject: " + subject +
            "\r\nDate: Wed, 09 Dec 2026 10:00:00 +0900\r\nMessage-ID: <" + subject.toHex() +
@@ -83,9 +85,10 @@ protected:
 
     void start(std::unique_ptr<MailLibrary> mail = nullptr, bool apop = false)
     {
-        fixture = std::make_unique<test::TestApp>(true, mail ? std::move(mail)
-                                                               : std::make_unique<NMailFacade>(nullptr, trusting()));
-        const QByteArray settings = "POP3=" + server.plainServer().toUtf8() + "\r\nAPOP=" + (apop ? "1" : "0") + "\r\n";
+        fixture = std::make_unique<test::TestApp>(
+            true, mail ? std::move(mail) : std::make_unique<NMailFacade>(nullptr, trusting()));
+        const QByteArray settings =
+            "POP3=" + server.plainServer().toUtf8() + "\r\nAPOP=" + (apop ? "1" : "0") + "\r\n";
         fixture->folder.writeBytes(QStringLiteral("\\korvel.ini"), settings);
         saveAccount(server.user(), server.password());
         mainForm = std::make_unique<MainForm>(*fixture->app);
@@ -93,7 +96,8 @@ protected:
     void saveAccount(const QString &user, const QString &password)
     {
         fixture->folder.writeBytes(QStringLiteral("\\★MAilData\\iniIdPass.ini"),
-                                   "[EXEINI]\r\nNAME=" + user.toUtf8() + "\r\nNAME2=" + password.toUtf8() + "\r\nNAME3=1\r\n");
+                                   "[EXEINI]\r\nNAME=" + user.toUtf8() +
+                                       "\r\nNAME2=" + password.toUtf8() + "\r\nNAME3=1\r\n");
     }
     void receive() { Receive(*fixture->app, *mainForm); }
 
@@ -102,10 +106,16 @@ protected:
     {
         std::vector<MailRecord> records;
         MailRecord buffer;
-        EXPECT_TRUE(store().ReadAll(buffer, [&](int, const MailRecord &record) { records.push_back(record); }).ok());
+        EXPECT_TRUE(
+            store()
+                .ReadAll(buffer, [&](int, const MailRecord &record) { records.push_back(record); })
+                .ok());
         return records;
     }
-    QString resultLabel() { return test::control<QLabel>(mainForm.get(), QStringLiteral("Label12"))->text(); }
+    QString resultLabel()
+    {
+        return test::control<QLabel>(mainForm.get(), QStringLiteral("Label12"))->text();
+    }
     QStringList messageTexts()
     {
         QStringList texts;
@@ -173,7 +183,8 @@ TEST_F(ReceiveTest, OnlyTheLowerCaseWordAttachmentAddsTheNotice)
 
     const std::vector<MailRecord> records = storedRecords();
     ASSERT_EQ(records.size(), 2u);
-    const QString notice = QStringLiteral("♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
+    const QString notice =
+        QStringLiteral("♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
     EXPECT_FALSE(records[0].body().contains(notice));
     EXPECT_TRUE(trimBlanks(records[1].body()).endsWith(QStringLiteral("\r\n") + notice))
         << trimBlanks(records[1].body()).toStdString();
@@ -229,20 +240,26 @@ TEST_F(ReceiveTest, AnUnreachableServerIsReportedNotAnnouncedAsNoMail)
 TEST_F(ReceiveTest, JapaneseMailArrivesReadableAndAttachmentsLandUnderSafeNames)
 {
     start();
-    const QByteArray subject = "=?ISO-2022-JP?B?" + QByteArray("\x1b$B2q5D\x1b(B").toBase64() + "?=";
+    const QByteArray subject =
+        "=?ISO-2022-JP?B?" + QByteArray("\x1b$B2q5D\x1b(B").toBase64() + "?=";
     const QByteArray body = QByteArray("\x1b$B$3$s$K$A$O\x1b(B").toBase64();
-    server.deliver(message(subject,
-                           "--b1\r\nContent-Type: text/plain; charset=ISO-2022-JP\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
-                               body + "\r\n--b1\r\nContent-Type: application/octet-stream\r\n"
-                               "Content-Disposition: attachment; filename=\"../../evil.txt\"\r\n"
-                               "Content-Transfer-Encoding: base64\r\n\r\n" + QByteArray("payload").toBase64() + "\r\n--b1--",
-                           "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n"));
+    server.deliver(
+        message(subject,
+                "--b1\r\nContent-Type: text/plain; "
+                "charset=ISO-2022-JP\r\nContent-Transfer-Encoding: base64\r\n\r\n" +
+                    body +
+                    "\r\n--b1\r\nContent-Type: application/octet-stream\r\n"
+                    "Content-Disposition: attachment; filename=\"../../evil.txt\"\r\n"
+                    "Content-Transfer-Encoding: base64\r\n\r\n" +
+                    QByteArray("payload").toBase64() + "\r\n--b1--",
+                "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n"));
     receive();
 
     const std::vector<MailRecord> records = storedRecords();
     ASSERT_EQ(records.size(), 1u) << messageTexts().join(u'\n').toStdString();
     EXPECT_EQ(trimBlanks(records[0].subject()), QString::fromUtf8("会議"));
-    EXPECT_TRUE(records[0].body().contains(QString::fromUtf8("こんにちは"))) << records[0].body().toStdString();
+    EXPECT_TRUE(records[0].body().contains(QString::fromUtf8("こんにちは")))
+        << records[0].body().toStdString();
 
     // The attachment is in the attachment folder and nowhere above it.
     const QDir attachments(fixture->folder.file(QStringLiteral("\\添付フォルダ")));
@@ -252,7 +269,8 @@ TEST_F(ReceiveTest, JapaneseMailArrivesReadableAndAttachmentsLandUnderSafeNames)
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     EXPECT_EQ(saved.readAll(), QByteArray("payload"));
     EXPECT_FALSE(QFile::exists(fixture->folder.path() + QStringLiteral("/evil.txt")));
-    EXPECT_FALSE(QFile::exists(QFileInfo(fixture->folder.path()).dir().filePath(QStringLiteral("evil.txt"))));
+    EXPECT_FALSE(QFile::exists(
+        QFileInfo(fixture->folder.path()).dir().filePath(QStringLiteral("evil.txt"))));
 }
 
 TEST_F(ReceiveTest, AStoreThatRefusesARecordLeavesThatMessageAndEveryLaterOneOnTheServer)
@@ -267,13 +285,16 @@ TEST_F(ReceiveTest, AStoreThatRefusesARecordLeavesThatMessageAndEveryLaterOneOnT
     record.setSubject(QStringLiteral("one before the limit"));
     const QString path = received.filePath();
     fixture->folder.writeBytes(QStringLiteral("\\★MAilData\\krvdata2.data"), {});
-    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(), qint64(MailStore::kMaxRecords - 1) * MailRecord::kSize), 0);
+    ASSERT_EQ(::truncate(QFile::encodeName(path).constData(),
+                         qint64(MailStore::kMaxRecords - 1) * MailRecord::kSize),
+              0);
 
     receive();
 
     EXPECT_EQ(received.RecordCount(), MailStore::kMaxRecords);
     ASSERT_EQ(fixture->messageBoxes->shown.size(), 1u);
-    EXPECT_TRUE(fixture->messageBoxes->shown[0].text.contains(QStringLiteral("サーバーに残っています")))
+    EXPECT_TRUE(
+        fixture->messageBoxes->shown[0].text.contains(QStringLiteral("サーバーに残っています")))
         << fixture->messageBoxes->shown[0].text.toStdString();
     const QList<QByteArray> left = server.messages();
     ASSERT_EQ(left.size(), 2);
@@ -292,7 +313,8 @@ TEST_F(ReceiveTest, AFetchThatFailsMidRunLosesNothing)
 
     ASSERT_EQ(storedRecords().size(), 1u);
     ASSERT_EQ(fixture->messageBoxes->shown.size(), 1u);
-    EXPECT_EQ(fixture->messageBoxes->shown[0].text, QStringLiteral("POP3サーバーとの接続が切れました。"));
+    EXPECT_EQ(fixture->messageBoxes->shown[0].text,
+              QStringLiteral("POP3サーバーとの接続が切れました。"));
     const QList<QByteArray> left = server.messages();
     ASSERT_EQ(left.size(), 2);
     EXPECT_TRUE(left[0].contains("Subject: two"));

@@ -27,8 +27,14 @@ protected:
     {
         QTest::mouseClick(control<QPushButton>(window, QString::fromLatin1(name)), Qt::LeftButton);
     }
-    QLineEdit *edit(QWidget *window, const char *name) { return control<QLineEdit>(window, QString::fromLatin1(name)); }
-    QCheckBox *check(QWidget *window, const char *name) { return control<QCheckBox>(window, QString::fromLatin1(name)); }
+    QLineEdit *edit(QWidget *window, const char *name)
+    {
+        return control<QLineEdit>(window, QString::fromLatin1(name));
+    }
+    QCheckBox *check(QWidget *window, const char *name)
+    {
+        return control<QCheckBox>(window, QString::fromLatin1(name));
+    }
 
     test::TestApp fixture;
 };
@@ -45,8 +51,10 @@ TEST_F(DialogsTest, ServerDialogStaysOnTopAndFillsFromMemoryNotTheFile)
     EXPECT_EQ(edit(dialog, "Pop3Text")->text(), QStringLiteral("pop.mem"));
     EXPECT_EQ(edit(dialog, "MailText")->text(), QStringLiteral("me@mem"));
     EXPECT_TRUE(check(dialog, "ApopCheck")->isChecked());
-    EXPECT_EQ(control<QPushButton>(dialog, QStringLiteral("OkCommand"))->text(), QStringLiteral("設定"));
-    EXPECT_EQ(control<QPushButton>(dialog, QStringLiteral("CancelCommand"))->text(), QStringLiteral("中止"));
+    EXPECT_EQ(control<QPushButton>(dialog, QStringLiteral("OkCommand"))->text(),
+              QStringLiteral("設定"));
+    EXPECT_EQ(control<QPushButton>(dialog, QStringLiteral("CancelCommand"))->text(),
+              QStringLiteral("中止"));
 }
 
 TEST_F(DialogsTest, ServerDialogOkSavesTheSettingsFileWithApopOne)
@@ -58,8 +66,10 @@ TEST_F(DialogsTest, ServerDialogOkSavesTheSettingsFileWithApopOne)
     check(dialog, "ApopCheck")->setChecked(true);
     click(dialog, "OkCommand");
 
-    EXPECT_EQ(fixture.folder.readBytes(kSettingsFile),
-              QByteArray("SMTP=smtp.example.jp\r\nPOP3=pop.example.jp\r\nMAIL=taro@example.jp\r\nAPOP=1\r\n"));
+    EXPECT_EQ(
+        fixture.folder.readBytes(kSettingsFile),
+        QByteArray(
+            "SMTP=smtp.example.jp\r\nPOP3=pop.example.jp\r\nMAIL=taro@example.jp\r\nAPOP=1\r\n"));
     EXPECT_EQ(fixture.app->state().serverSettings.pop3Server, QStringLiteral("pop.example.jp"));
     EXPECT_EQ(fixture.app->state().serverSettings.apop, 1);
     EXPECT_FALSE(fixture.app->forms().isLoaded<OptionForm>());
@@ -102,9 +112,11 @@ TEST_F(DialogsTest, IdPassOkWithSaveBoxWritesAllThreeKeysAndReopensUnchecked)
     EXPECT_EQ(fixture.app->state().accountCredentials.userId, QStringLiteral("taro"));
     EXPECT_EQ(fixture.app->state().accountCredentials.password, QString::fromUtf8("秘密pass"));
     EXPECT_EQ(fixture.folder.readBytes(kAccountFile),
-              QByteArray("[EXEINI]\r\nNAME=taro\r\nNAME2=") + cp932::encode(QString::fromUtf8("秘密pass")) +
-                  QByteArray("\r\nNAME3=1\r\n"));
-    EXPECT_EQ(QFile::permissions(fixture.folder.file(kAccountFile)) & (QFileDevice::ReadOther | QFileDevice::ReadGroup), 0);
+              QByteArray("[EXEINI]\r\nNAME=taro\r\nNAME2=") +
+                  cp932::encode(QString::fromUtf8("秘密pass")) + QByteArray("\r\nNAME3=1\r\n"));
+    EXPECT_EQ(QFile::permissions(fixture.folder.file(kAccountFile)) &
+                  (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+              0);
 
     IdPassForm *again = open<IdPassForm>();
     EXPECT_NE(again, nullptr);
@@ -115,7 +127,8 @@ TEST_F(DialogsTest, IdPassOkWithSaveBoxWritesAllThreeKeysAndReopensUnchecked)
 
 TEST_F(DialogsTest, IdPassOkWithoutSaveBoxKeepsTheSavedAccountAndSetsNameThreeToZero)
 {
-    fixture.folder.writeBytes(kAccountFile, "[EXEINI]\r\nNAME=saved\r\nNAME2=savedpass\r\nNAME3=1\r\n");
+    fixture.folder.writeBytes(kAccountFile,
+                              "[EXEINI]\r\nNAME=saved\r\nNAME2=savedpass\r\nNAME3=1\r\n");
     IdPassForm *dialog = open<IdPassForm>();
     edit(dialog, "IdText")->setText(QStringLiteral("typed"));
     edit(dialog, "PassText")->setText(QStringLiteral("typedpass"));

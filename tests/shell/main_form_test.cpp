@@ -21,7 +21,10 @@ using test::movePointerOver;
 
 class MainFormTest : public ::testing::Test {
 protected:
-    void writeSettings(const QByteArray &text) { fixture.folder.writeBytes(QStringLiteral("\\korvel.ini"), text); }
+    void writeSettings(const QByteArray &text)
+    {
+        fixture.folder.writeBytes(QStringLiteral("\\korvel.ini"), text);
+    }
     MainForm &start()
     {
         form = std::make_unique<MainForm>(*fixture.app);
@@ -29,7 +32,10 @@ protected:
     }
     QLabel *label(const QString &name) { return control<QLabel>(form.get(), name); }
     QString statusLine() { return label(QStringLiteral("Label2"))->text(); }
-    test::UnreachableMailLibrary &mail() { return static_cast<test::UnreachableMailLibrary &>(fixture.app->mail()); }
+    test::UnreachableMailLibrary &mail()
+    {
+        return static_cast<test::UnreachableMailLibrary &>(fixture.app->mail());
+    }
 
     test::TestApp fixture;
     std::unique_ptr<MainForm> form;
@@ -68,10 +74,14 @@ TEST_F(MainFormTest, PointerMovesShowEachControlsHelpText)
     const std::pair<const char *, QString> helpTexts[] = {
         {"Label8", QStringLiteral("新着メールの受信を行います。")},
         {"Label9", QStringLiteral("メールの新規作成・送信を行います。")},
-        {"Label10", QStringLiteral("アドレス帳への登録を行います。着信からの自動入力、送信時の一発入力が可能になります。")},
-        {"Label11", QStringLiteral("ID,PASS,サーバーの設定。これを行わないと通信エラーになります。")},
-        {"Label6", QStringLiteral("送信（送信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
-        {"Label7", QStringLiteral("着信（着信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
+        {"Label10", QStringLiteral("アドレス帳への登録を行います。着信からの自動入力、送信時の一発"
+                                   "入力が可能になります。")},
+        {"Label11",
+         QStringLiteral("ID,PASS,サーバーの設定。これを行わないと通信エラーになります。")},
+        {"Label6", QStringLiteral(
+                       "送信（送信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
+        {"Label7", QStringLiteral(
+                       "着信（着信履歴）したメールを見ます。画面はマウスでストレッチが出来ます。")},
         {"Label13", QStringLiteral("新着メール時に再生するMIDIの確認を行います。")},
         {"Label14", QStringLiteral("現在再生しているMIDIを停止します。")},
         {"Label4", QStringLiteral("フォーム（画面）を最小化します。")},
@@ -102,7 +112,8 @@ TEST_F(MainFormTest, ReceiveShowsItsStatusBeforeTheRunStarts)
 {
     start();
     QString statusWhenRunStarted;
-    QObject::connect(form.get(), &MainForm::receiveRequested, [&] { statusWhenRunStarted = statusLine(); });
+    QObject::connect(form.get(), &MainForm::receiveRequested,
+                     [&] { statusWhenRunStarted = statusLine(); });
     QTest::mouseClick(label(QStringLiteral("Label8")), Qt::LeftButton);
     EXPECT_EQ(statusWhenRunStarted, QStringLiteral("メールを受信します。"));
 }
@@ -128,9 +139,10 @@ TEST_F(MainFormTest, PlayStopPlayStartsTheTuneFromTheBeginningAgain)
     QTest::mouseClick(play, Qt::LeftButton);
     EXPECT_EQ(fixture.tune->playsFromStart, 2);
     const QString tune = fixture.folder.file(QStringLiteral("\\Sound\\1.mid"));
-    EXPECT_EQ(fixture.tune->calls, (QStringList{QStringLiteral("open ") + tune, QStringLiteral("play"),
-                                                QStringLiteral("close"), QStringLiteral("open ") + tune,
-                                                QStringLiteral("play")}));
+    EXPECT_EQ(fixture.tune->calls,
+              (QStringList{QStringLiteral("open ") + tune, QStringLiteral("play"),
+                           QStringLiteral("close"), QStringLiteral("open ") + tune,
+                           QStringLiteral("play")}));
 }
 
 TEST_F(MainFormTest, PlayWhileOpenActsOnTheTuneAlreadyOpen)
@@ -148,7 +160,8 @@ TEST_F(MainFormTest, StartUpWithoutSettingsOpensTheServerDialog)
     EXPECT_TRUE(fixture.app->forms().isLoaded<OptionForm>());
     EXPECT_TRUE(fixture.app->forms().get<OptionForm>()->isVisible());
     EXPECT_EQ(fixture.app->state().serverSettings, ServerSettings());
-    EXPECT_EQ(mail().calls, (QStringList{QStringLiteral("NMailInitializeWinSock"), QStringLiteral("NMailSetOption 1 8192")}));
+    EXPECT_EQ(mail().calls, (QStringList{QStringLiteral("NMailInitializeWinSock"),
+                                         QStringLiteral("NMailSetOption 1 8192")}));
 }
 
 TEST_F(MainFormTest, StartUpReadsSettingsClearsTheFortuneBoxAndShowsThePicture)
@@ -178,7 +191,8 @@ TEST_F(MainFormTest, ClockTicksEverySecondWithDateAndTimeJoinedByTwoSpaces)
     ASSERT_TRUE(ticks.wait(2000));
     EXPECT_EQ(clock->text(), MainForm::clockText(fixture.clock->time));
     EXPECT_TRUE(clock->text().contains(QStringLiteral("  ")));
-    EXPECT_TRUE(clock->text().contains(QStringLiteral("05:07")) || clock->text().contains(QStringLiteral("5:07")))
+    EXPECT_TRUE(clock->text().contains(QStringLiteral("05:07")) ||
+                clock->text().contains(QStringLiteral("5:07")))
         << clock->text().toStdString();
     EXPECT_GE(clock->y() * 15, 6120 - 15); // below the visible area
 }
@@ -220,7 +234,8 @@ TEST_F(MainFormTest, RendersWithJapaneseGlyphs)
     EXPECT_FALSE(QFontDatabase::families(QFontDatabase::Japanese).isEmpty());
 
     const QPixmap shot = form->grab();
-    const QString folder = QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
+    const QString folder =
+        QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
     QDir().mkpath(folder);
     EXPECT_TRUE(shot.save(folder + QStringLiteral("/MainForm.png")));
 }

@@ -36,11 +36,14 @@ TEST(SettingsFile, LinesAreReadByTheirFirstFiveCharacters)
         {"apop_negative", QStringLiteral("APOP=-1\r\n"), settings({}, {}, {}, -1)},
         {"last_occurrence_wins", QStringLiteral("SMTP=first\r\nSMTP=second\r\n"),
          settings(QStringLiteral("second"), {}, {}, 0)},
-        {"blanks_kept", QStringLiteral("MAIL= me@example.jp \r\n"), settings({}, {}, QStringLiteral(" me@example.jp "), 0)},
+        {"blanks_kept", QStringLiteral("MAIL= me@example.jp \r\n"),
+         settings({}, {}, QStringLiteral(" me@example.jp "), 0)},
         {"value_cut_to_100", QStringLiteral("SMTP=") + longValue + QStringLiteral("\r\n"),
          settings(longValue.left(100), {}, {}, 0)},
-        {"other_lines_ignored", QStringLiteral("[korvel]\r\n#SMTP=x\r\nSMTP\r\n"), settings({}, {}, {}, 0)},
-        {"no_final_line_end", QStringLiteral("POP3=host"), settings({}, QStringLiteral("host"), {}, 0)},
+        {"other_lines_ignored", QStringLiteral("[korvel]\r\n#SMTP=x\r\nSMTP\r\n"),
+         settings({}, {}, {}, 0)},
+        {"no_final_line_end", QStringLiteral("POP3=host"),
+         settings({}, QStringLiteral("host"), {}, 0)},
     };
     for (const SettingsCase &row : rows)
         EXPECT_EQ(parseSettings(row.fileText), row.expected) << row.name;
@@ -48,18 +51,21 @@ TEST(SettingsFile, LinesAreReadByTheirFirstFiveCharacters)
 
 TEST(SettingsFile, WritesFourCrLfLinesInCodePage932)
 {
-    const ServerSettings values = settings(QStringLiteral("smtp.example.jp"), QStringLiteral("pop.example.jp"),
-                                           QString::fromUtf8("山田@example.jp"), 1);
-    EXPECT_EQ(formatSettings(values), QByteArray("SMTP=smtp.example.jp\r\nPOP3=pop.example.jp\r\nMAIL=") +
-                                          cp932::encode(QString::fromUtf8("山田")) +
-                                          QByteArray("@example.jp\r\nAPOP=1\r\n"));
+    const ServerSettings values =
+        settings(QStringLiteral("smtp.example.jp"), QStringLiteral("pop.example.jp"),
+                 QString::fromUtf8("山田@example.jp"), 1);
+    EXPECT_EQ(formatSettings(values),
+              QByteArray("SMTP=smtp.example.jp\r\nPOP3=pop.example.jp\r\nMAIL=") +
+                  cp932::encode(QString::fromUtf8("山田")) +
+                  QByteArray("@example.jp\r\nAPOP=1\r\n"));
 }
 
 TEST(SettingsFile, SaveThenLoadGivesTheSameValues)
 {
     test::TempProgramFolder folder;
-    const ServerSettings values = settings(QStringLiteral("smtps://smtp.example.jp"), QStringLiteral("pop.example.jp:110"),
-                                           QString::fromUtf8("太郎@example.jp"), 1);
+    const ServerSettings values =
+        settings(QStringLiteral("smtps://smtp.example.jp"), QStringLiteral("pop.example.jp:110"),
+                 QString::fromUtf8("太郎@example.jp"), 1);
     ASSERT_TRUE(SaveSettings(folder.appDir(), values).ok());
     EXPECT_EQ(LoadSettings(folder.appDir()), values);
 }

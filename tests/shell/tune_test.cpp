@@ -11,8 +11,8 @@ TEST(Tune, TheInstalledTuneIsAudible)
 {
     const QString soundFont = findGeneralMidiSoundFont();
     ASSERT_FALSE(soundFont.isEmpty()) << "no General MIDI SoundFont installed";
-    const std::vector<float> samples =
-        renderMidi(QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/Sound/1.mid"), soundFont, 6.0);
+    const std::vector<float> samples = renderMidi(
+        QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/Sound/1.mid"), soundFont, 6.0);
     ASSERT_GT(samples.size(), 44100u);
     double energy = 0;
     for (float sample : samples)

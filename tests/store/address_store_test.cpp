@@ -47,14 +47,15 @@ TEST_F(AddressStoreTest, AnAbsentStoreIsCreatedEmptyAndAppendWritesRecordOne)
         store.Append(QStringLiteral("Taro"), QStringLiteral("taro@example.jp"), &number)));
 
     EXPECT_EQ(number, 1);
-    EXPECT_EQ(data.read(kStore), padded("Taro", 90) + QByteArray("\r\n\x01\x00", 4) +
-                                     padded("taro@example.jp", 90));
+    EXPECT_EQ(data.read(kStore),
+              padded("Taro", 90) + QByteArray("\r\n\x01\x00", 4) + padded("taro@example.jp", 90));
 }
 
 TEST_F(AddressStoreTest, ReadAllIgnoresAPartialRecordAndAppendReplacesIt)
 {
     const AddressRecord first = entry(QStringLiteral("一郎"), QStringLiteral("ichiro@example.jp"));
-    const AddressRecord second = entry(QStringLiteral("二郎"), QStringLiteral("jiro@example.jp"), 0);
+    const AddressRecord second =
+        entry(QStringLiteral("二郎"), QStringLiteral("jiro@example.jp"), 0);
     data.write(kStore, raw(first) + raw(second) + bytesOf('z', 10));
 
     std::vector<AddressRecord> records;

@@ -101,7 +101,8 @@ TEST_F(MailStoreTest, RecordNumbersComeFromTheLengthRoundedHalfToEven)
 
 TEST_F(MailStoreTest, ReadAllListsEveryWholeRecordAndIgnoresAPartialOne)
 {
-    const std::vector<MailRecord> records{mail(QStringLiteral("one")), mail(QStringLiteral("two"), 0)};
+    const std::vector<MailRecord> records{mail(QStringLiteral("one")),
+                                          mail(QStringLiteral("two"), 0)};
     data.write(kStore, recordsOf(records) + bytesOf('z', 10));
 
     std::vector<std::pair<int, QByteArray>> seen;
@@ -156,7 +157,8 @@ TEST_F(MailStoreTest, ReadTakesOneRecordAndRefusesNumbersWithoutAWholeRecord)
         SCOPED_TRACE(number);
         const Status refused = store.Read(number, buffer);
         EXPECT_FALSE(refused.ok());
-        EXPECT_TRUE(refused.error().contains(QStringLiteral("krvdata2.data"))) << refused.error().toStdString();
+        EXPECT_TRUE(refused.error().contains(QStringLiteral("krvdata2.data")))
+            << refused.error().toStdString();
         EXPECT_EQ(buffer, records[1]) << "a refused read leaves the buffer alone";
     }
 }
@@ -224,9 +226,8 @@ TEST_F(MailStoreTest, DeleteAllEndsWithAnEmptyStoreWithoutMarkingEachRecord)
     const Case cases[] = {
         {"three records", recordsOf({mail(QStringLiteral("a")), mail(QStringLiteral("b")),
                                      mail(QStringLiteral("c"))})},
-        {"two records and most of a third", recordsOf({mail(QStringLiteral("a")),
-                                                       mail(QStringLiteral("b"))}) +
-                                                bytesOf('z', 20000)},
+        {"two records and most of a third",
+         recordsOf({mail(QStringLiteral("a")), mail(QStringLiteral("b"))}) + bytesOf('z', 20000)},
         {"an empty store", {}},
     };
     for (const Case &row : cases) {
@@ -306,7 +307,8 @@ TEST(MailStoreReaders, ListCellsEndAtNulAndDisplayFieldsLoseOnlySpaces)
         {"a NUL ends the list text", QByteArray("ab\0cd  ", 7), QStringLiteral("ab"),
          QString::fromUtf8("ab\0cd", 5)},
         {"other white space stays", " \ta\t ", QStringLiteral(" \ta\t "), QStringLiteral("\ta\t")},
-        {"code page 932 text", "\x93\xFA\x96\x7B ", QStringLiteral("日本 "), QStringLiteral("日本")},
+        {"code page 932 text", "\x93\xFA\x96\x7B ", QStringLiteral("日本 "),
+         QStringLiteral("日本")},
     };
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name);

@@ -35,8 +35,8 @@ class ScriptedPrintDialogs : public PrintDialogs {
 public:
     PrintChoice choose(QWidget *parent, QPrinter &printer, bool selectionAvailable) override;
 
-    QString outputPdf;                 // the printer prints into this PDF file
-    std::deque<PrintChoice> answers;   // empty: cancelled
+    QString outputPdf;               // the printer prints into this PDF file
+    std::deque<PrintChoice> answers; // empty: cancelled
     std::vector<bool> selectionOffered;
 };
 

@@ -11,11 +11,9 @@
 #include <algorithm>
 #include <atomic>
 
-namespace orv::test
-{
+namespace orv::test {
 
-namespace
-{
+namespace {
 
 QString requiredVariable(const char *name, QStringList &missing)
 {

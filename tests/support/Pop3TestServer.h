@@ -7,14 +7,12 @@
 
 #include <optional>
 
-namespace orv::test
-{
+namespace orv::test {
 
 // The private Dovecot that scripts/peers/pop3.sh starts, seen through the variables of
 // its pop3.env, and the Maildir of one of its users, which tests fill and inspect
 // directly. Free of GoogleTest so the POP3 benchmark can use it too.
-class Pop3TestServer
-{
+class Pop3TestServer {
 public:
     // The server from the environment, or nothing with the reason in `problem`.
     static std::optional<Pop3TestServer> fromEnvironment(QString *problem);

@@ -20,8 +20,7 @@ struct ReceivedMail {
 };
 
 // The aiosmtpd server that scripts/peers/smtp.sh starts; its variables come from smtp.env.
-class SmtpTestServer
-{
+class SmtpTestServer {
 public:
     // The server of this test run; adds a test failure saying how to start it when its
     // variables are missing.

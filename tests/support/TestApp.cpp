@@ -4,7 +4,6 @@ namespace orv::test {
 
 namespace {
 
-
 template <typename Fake, typename Seam> Fake *install(std::unique_ptr<Seam> &slot)
 {
     auto fake = std::make_unique<Fake>();

@@ -12,8 +12,7 @@ namespace orv::test {
 // stay reachable through the typed pointers.
 class TestApp {
 public:
-    explicit TestApp(bool withInstallationTree = true,
-                     std::unique_ptr<MailLibrary> mail = nullptr);
+    explicit TestApp(bool withInstallationTree = true, std::unique_ptr<MailLibrary> mail = nullptr);
 
     TempProgramFolder folder;
     ScriptedMessageBoxes *messageBoxes = nullptr;

@@ -156,8 +156,7 @@ TEST(MessageBuilder, LineBreaksInASubjectCannotAddAHeader)
     }
 }
 
-class BuilderAttachments : public ::testing::Test
-{
+class BuilderAttachments : public ::testing::Test {
 protected:
     QString writeFile(const QString &name, const QByteArray &bytes)
     {

@@ -51,9 +51,7 @@ void PrintTo(const FixtureCase &c, std::ostream *out)
     *out << c.file;
 }
 
-class DecodesJapaneseMail : public ::testing::TestWithParam<FixtureCase>
-{
-};
+class DecodesJapaneseMail : public ::testing::TestWithParam<FixtureCase> {};
 
 TEST_P(DecodesJapaneseMail, SubjectFromAndBodyComeOutReadable)
 {
@@ -283,8 +281,7 @@ TEST(SafeFileName, UntrustedNamesStayInsideTheFolder)
     EXPECT_TRUE(cut.endsWith(u".pdf"));
 }
 
-class ExpandAttachments : public ::testing::Test
-{
+class ExpandAttachments : public ::testing::Test {
 protected:
     int expand(const char *fixtureName)
     {
@@ -368,7 +365,8 @@ TEST_F(ExpandAttachments, MessageWithoutStructureStillGivesItsText)
         {"no header at all", "just text\n", "just text\r\n"},
         {"empty", "", ""},
         {"header only", "Subject: s\r\n", ""},
-        {"multipart without boundary", "Content-Type: multipart/mixed\r\n\r\nhello\r\n", "hello\r\n"},
+        {"multipart without boundary", "Content-Type: multipart/mixed\r\n\r\nhello\r\n",
+         "hello\r\n"},
         {"unlabelled shift_jis body", "Subject: s\r\n\r\n\x82\xa0\n", "あ\r\n"},
     };
     for (const Case &c : cases) {

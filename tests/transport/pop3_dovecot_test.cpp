@@ -13,10 +13,8 @@
 
 #include <gtest/gtest.h>
 
-namespace orv
-{
-namespace
-{
+namespace orv {
+namespace {
 
 using test::Pop3TestServer;
 
@@ -57,8 +55,7 @@ std::pair<QByteArray, QByteArray> headerAndBody(const QByteArray &message)
     return {message.left(end + 2), message.mid(end + 4)};
 }
 
-class Pop3Dovecot : public testing::Test
-{
+class Pop3Dovecot : public testing::Test {
 protected:
     void SetUp() override
     {
@@ -196,9 +193,7 @@ struct LoginCase {
     bool apop;
 };
 
-class Pop3DovecotLogin : public Pop3Dovecot, public testing::WithParamInterface<LoginCase>
-{
-};
+class Pop3DovecotLogin : public Pop3Dovecot, public testing::WithParamInterface<LoginCase> {};
 
 TEST_P(Pop3DovecotLogin, LogsInOverTlsAndCounts)
 {
@@ -309,9 +304,8 @@ struct WindowCase {
     qint64 prefetchBytes;
 };
 
-class Pop3DovecotReceiveLoop : public Pop3Dovecot, public testing::WithParamInterface<WindowCase>
-{
-};
+class Pop3DovecotReceiveLoop : public Pop3Dovecot,
+                               public testing::WithParamInterface<WindowCase> {};
 
 // The receive run's order (fetch i, delete i) over more messages than the window holds,
 // with sizes on both sides of the prefetch bound.

@@ -14,10 +14,8 @@
 #include <mutex>
 #include <thread>
 
-namespace orv
-{
-namespace
-{
+namespace orv {
+namespace {
 
 struct FaultScript {
     QByteArray greeting = "+OK scripted server ready <1234.5678@orvaine.test>";
@@ -41,8 +39,7 @@ struct FaultLog {
     QList<int> deleted;
 };
 
-class ScriptedPop3Server
-{
+class ScriptedPop3Server {
 public:
     explicit ScriptedPop3Server(FaultScript script) : m_script(std::move(script))
     {

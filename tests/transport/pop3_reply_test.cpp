@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace orv::pop3
-{
-namespace
-{
+namespace orv::pop3 {
+namespace {
 
 using Result = ReplyParser::Result;
 constexpr qsizetype kNoLimit = 1 << 30;
@@ -21,9 +19,7 @@ struct ReplyCase {
     qsizetype unstuffed;
 };
 
-class ReplyTable : public testing::TestWithParam<ReplyCase>
-{
-};
+class ReplyTable : public testing::TestWithParam<ReplyCase> {};
 
 TEST_P(ReplyTable, ParsesOneReply)
 {

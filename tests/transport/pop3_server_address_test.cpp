@@ -2,10 +2,8 @@
 
 #include <gtest/gtest.h>
 
-namespace orv
-{
-namespace
-{
+namespace orv {
+namespace {
 
 struct AddressCase {
     const char *name;
@@ -16,9 +14,7 @@ struct AddressCase {
     TlsMode tls;
 };
 
-class ServerAddressTable : public testing::TestWithParam<AddressCase>
-{
-};
+class ServerAddressTable : public testing::TestWithParam<AddressCase> {};
 
 TEST_P(ServerAddressTable, ReadsTheSetting)
 {

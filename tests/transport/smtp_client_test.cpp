@@ -28,8 +28,7 @@ QString withoutFinalLineEnd(QString body)
     return body;
 }
 
-class SmtpSend : public ::testing::Test
-{
+class SmtpSend : public ::testing::Test {
 protected:
     void SetUp() override
     {

@@ -7,10 +7,8 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv::test
-{
-namespace
-{
+namespace orv::test {
+namespace {
 
 using DeletionTest = ViewerTest;
 
@@ -105,9 +103,7 @@ struct DeleteAllCase {
     int rows;
 };
 
-class DeleteAllTest : public ViewerTest, public ::testing::WithParamInterface<DeleteAllCase>
-{
-};
+class DeleteAllTest : public ViewerTest, public ::testing::WithParamInterface<DeleteAllCase> {};
 
 TEST_P(DeleteAllTest, YesEmptiesStoreListAndFieldsButKeepsTheMarker)
 {

@@ -14,13 +14,10 @@
 #include <QTextEdit>
 #include <QToolBar>
 
-namespace orv::test
-{
-namespace
-{
+namespace orv::test {
+namespace {
 
-class EditorTest : public ViewerTest
-{
+class EditorTest : public ViewerTest {
 protected:
     void trigger(const char *name)
     {

@@ -8,16 +8,12 @@
 #include <QPlainTextEdit>
 #include <QTextEdit>
 
-namespace orv::test
-{
-namespace
-{
+namespace orv::test {
+namespace {
 
 using HistoryListTest = ViewerTest;
 
-class EmptyStoreTest : public ViewerTest, public ::testing::WithParamInterface<bool>
-{
-};
+class EmptyStoreTest : public ViewerTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(EmptyStoreTest, ListsNothingAndLeavesFieldsAndClipboard)
 {

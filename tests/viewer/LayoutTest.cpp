@@ -3,10 +3,8 @@
 #include "ui/Twips.h"
 #include "viewer/ViewerLayout.h"
 
-namespace orv::test
-{
-namespace
-{
+namespace orv::test {
+namespace {
 
 // A window of 12000 × 9000 twips whose status bar lies at top 7900.
 ViewerGeometry before()

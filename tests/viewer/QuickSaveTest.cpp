@@ -8,17 +8,14 @@
 #include <QLineEdit>
 #include <QTextEdit>
 
-namespace orv::test
-{
-namespace
-{
+namespace orv::test {
+namespace {
 
 const QString kQuickSaveFolder = QStringLiteral("\\■TextQuickSave");
 const QString kOverwriteQuestion =
     QStringLiteral("同名のファイルが既に存在します。上書きしますか？ ");
 
-class QuickSaveTest : public ViewerTest
-{
+class QuickSaveTest : public ViewerTest {
 protected:
     // The received view with one message shown by a row click.
     void showMessage(const QString &subject)
@@ -104,9 +101,7 @@ struct ExistingNameCase {
 };
 
 class QuickSaveExistingTest : public QuickSaveTest,
-                              public ::testing::WithParamInterface<ExistingNameCase>
-{
-};
+                              public ::testing::WithParamInterface<ExistingNameCase> {};
 
 // The existence test is a search: wildcards in the subject match other names, letters match
 // in any case, and a bracket is only a bracket.
@@ -139,9 +134,7 @@ struct HostileSubjectCase {
 };
 
 class QuickSaveHostileTest : public QuickSaveTest,
-                             public ::testing::WithParamInterface<HostileSubjectCase>
-{
-};
+                             public ::testing::WithParamInterface<HostileSubjectCase> {};
 
 TEST_P(QuickSaveHostileTest, SavesInsideTheQuickSaveFolderUnderASafeName)
 {

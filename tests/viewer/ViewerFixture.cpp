@@ -8,8 +8,7 @@
 #include <QPushButton>
 #include <QTextEdit>
 
-namespace orv::test
-{
+namespace orv::test {
 
 MailRecord mailRecord(const QString &subject, const QString &address, const QString &date,
                       const QString &body)

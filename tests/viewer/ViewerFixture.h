@@ -24,8 +24,7 @@ inline void PrintTo(const QStringList &texts, std::ostream *out)
     *out << '[' << texts.join(QStringLiteral("|")).toStdString() << ']';
 }
 
-namespace orv::test
-{
+namespace orv::test {
 
 inline const QString kReceivedStore = QStringLiteral("\\★MAilData\\krvdata2.data");
 inline const QString kSentStore = QStringLiteral("\\★MAilData\\krvdata5.data");
@@ -42,8 +41,7 @@ MailRecord numberedRecord(int number);
 std::vector<MailRecord> numberedRecords(int count);
 
 // The viewer on a fresh program; every scripted answer must be used by the end of a test.
-class ViewerTest : public ::testing::Test
-{
+class ViewerTest : public ::testing::Test {
 protected:
     void TearDown() override;
 

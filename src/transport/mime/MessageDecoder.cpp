@@ -89,8 +89,7 @@ QString generatedName(GMimeObject *object, int number)
 }
 
 // Walks a parsed message: text parts become the body, every other leaf an attachment file.
-class MessageExpander
-{
+class MessageExpander {
 public:
     explicit MessageExpander(const QString &folder) : m_folder(folder) {}
 

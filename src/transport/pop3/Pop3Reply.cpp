@@ -1,10 +1,8 @@
 #include "transport/pop3/Pop3Reply.h"
 
-namespace orv::pop3
-{
+namespace orv::pop3 {
 
-namespace
-{
+namespace {
 
 bool startsWithWord(QByteArrayView line, QByteArrayView word)
 {

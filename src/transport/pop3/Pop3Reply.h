@@ -3,8 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
-namespace orv::pop3
-{
+namespace orv::pop3 {
 
 // One server reply: the status indicator, the rest of the status line and, for commands
 // that answer with a multi-line block on success, the block's lines dot-unstuffed and
@@ -20,8 +19,7 @@ struct Reply {
 // Reads replies from the bytes of a POP3 connection as they arrive. Replies are taken in
 // the order of the commands sent; the caller says for each whether a multi-line block
 // follows a positive status line.
-class ReplyParser
-{
+class ReplyParser {
 public:
     enum class Result { Incomplete, Complete, Garbled };
 

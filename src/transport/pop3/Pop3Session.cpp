@@ -4,11 +4,9 @@
 #include <QSslConfiguration>
 #include <QSslSocket>
 
-namespace orv::pop3
-{
+namespace orv::pop3 {
 
-namespace
-{
+namespace {
 
 // Lists and capability blocks are small; a server sending more is not a POP3 server.
 constexpr qsizetype kListLimit = 64 * 1024 * 1024;

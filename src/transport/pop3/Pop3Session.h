@@ -16,8 +16,7 @@
 
 class QSslSocket;
 
-namespace orv::pop3
-{
+namespace orv::pop3 {
 
 struct Options {
     // Reaching the server, TLS handshakes included.
@@ -36,8 +35,7 @@ struct Options {
 // then messages by number until QUIT. Every call blocks until its reply is in or a
 // timeout fires. Any failure of the connection ends the session for good, so no command
 // ever reaches a server with message numbers from an earlier connection.
-class Session
-{
+class Session {
 public:
     explicit Session(Options options = {});
     ~Session();

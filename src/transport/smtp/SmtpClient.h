@@ -15,8 +15,7 @@ struct SmtpRequest {
 
 // Keeps one libcurl handle (and so one connection) across sends to the same server, so a
 // bulk send reuses it.
-class SmtpClient
-{
+class SmtpClient {
 public:
     SmtpClient();
     ~SmtpClient();
