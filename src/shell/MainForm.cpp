@@ -99,29 +99,30 @@ void MainForm::buildControls()
     m_image1->setPixmap(emblem());
     m_image1->setGeometry(twipsRect(6700, 180, 840, 840));
 
-    m_label1 =
-        commandLabel(QStringLiteral("Label1"), QStringLiteral(" Orvaine Ver 1.05"), 240, 240, 2600);
+    struct CommandLabel {
+        ClickableLabel *&label;
+        const char16_t *name;
+        QString caption;
+        int left, top, width;
+    };
+    // The launcher column on the left; settings, minimise and home page bottom right.
+    const CommandLabel commands[] = {
+        {m_label1, u"Label1", QStringLiteral(" Orvaine Ver 1.05"), 240, 240, 2600},
+        {m_label8, u"Label8", QStringLiteral("        受信"), 240, 900, 1800},
+        {m_label9, u"Label9", QStringLiteral("     新規作成"), 240, 1350, 1800},
+        {m_label10, u"Label10", QStringLiteral("   アドレス帳"), 240, 1800, 1800},
+        {m_label7, u"Label7", QStringLiteral("   着信履歴"), 240, 2250, 1800},
+        {m_label6, u"Label6", QStringLiteral("     送信履歴"), 240, 2700, 1800},
+        {m_label13, u"Label13", QStringLiteral("     Play"), 240, 3300, 1800},
+        {m_label14, u"Label14", QStringLiteral("     Stop"), 240, 3750, 1800},
+        {m_label11, u"Label11", QString(26, u' ') + QStringLiteral("設定"), 4500, 4350, 3000},
+        {m_label4, u"Label4", QString(25, u' ') + QStringLiteral("Small"), 4500, 4800, 3000},
+        {m_label5, u"Label5", QString(26, u' ') + QStringLiteral("HomePage"), 4500, 5250, 3000},
+    };
+    for (const CommandLabel &command : commands)
+        command.label = commandLabel(QString::fromUtf16(command.name), command.caption,
+                                     command.left, command.top, command.width);
     m_label1->setCursor(Qt::ArrowCursor);
-    m_label8 =
-        commandLabel(QStringLiteral("Label8"), QStringLiteral("        受信"), 240, 900, 1800);
-    m_label9 =
-        commandLabel(QStringLiteral("Label9"), QStringLiteral("     新規作成"), 240, 1350, 1800);
-    m_label10 =
-        commandLabel(QStringLiteral("Label10"), QStringLiteral("   アドレス帳"), 240, 1800, 1800);
-    m_label7 =
-        commandLabel(QStringLiteral("Label7"), QStringLiteral("   着信履歴"), 240, 2250, 1800);
-    m_label6 =
-        commandLabel(QStringLiteral("Label6"), QStringLiteral("     送信履歴"), 240, 2700, 1800);
-    m_label13 =
-        commandLabel(QStringLiteral("Label13"), QStringLiteral("     Play"), 240, 3300, 1800);
-    m_label14 =
-        commandLabel(QStringLiteral("Label14"), QStringLiteral("     Stop"), 240, 3750, 1800);
-    m_label11 = commandLabel(QStringLiteral("Label11"), QString(26, u' ') + QStringLiteral("設定"),
-                             4500, 4350, 3000);
-    m_label4 = commandLabel(QStringLiteral("Label4"), QString(25, u' ') + QStringLiteral("Small"),
-                            4500, 4800, 3000);
-    m_label5 = commandLabel(QStringLiteral("Label5"),
-                            QString(26, u' ') + QStringLiteral("HomePage"), 4500, 5250, 3000);
 
     m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);
     m_label12->setGeometry(twipsRect(2400, 900, 4000, 330));

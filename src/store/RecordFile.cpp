@@ -77,6 +77,16 @@ Status fileLength(int fd, const QString &path, qint64 &length)
     return Status::success();
 }
 
+enum class Access { Read, Write };
+
+// Checks the file just opened (errno still tells why an open failed) and measures it.
+Status measureOpened(const Fd &file, const QString &path, Access access, qint64 &length)
+{
+    if (!file.isOpen())
+        return access == Access::Read ? readFailure(path, errno) : writeFailure(path, errno);
+    return fileLength(file.get(), path, length);
+}
+
 Status readAt(int fd, const QString &path, char *data, qint64 size, qint64 offset)
 {
     while (size > 0) {
@@ -244,10 +254,8 @@ Status RecordFile::append(char *record, int *number, Durability durability) cons
 
     Fd file = openFile(m_path, O_WRONLY | O_CREAT);
     qint64 oldLength = 0;
-    if (!file.isOpen())
-        return writeFailure(m_path, errno);
-    if (Status length = fileLength(file.get(), m_path, oldLength); !length)
-        return length;
+    if (Status opened = measureOpened(file, m_path, Access::Write, oldLength); !opened)
+        return opened;
     Status written = writeAt(file.get(), m_path, record, m_layout.size, offsetOf(next));
     if (written && durability == Durability::Synced && ::fdatasync(file.get()) != 0)
         written = writeFailure(m_path, errno);
@@ -278,10 +286,8 @@ Status RecordFile::read(int number, char *record) const
 {
     Fd file = openFile(m_path, O_RDONLY | O_CREAT);
     qint64 length = 0;
-    if (!file.isOpen())
-        return readFailure(m_path, errno);
-    if (Status status = fileLength(file.get(), m_path, length); !status)
-        return status;
+    if (Status opened = measureOpened(file, m_path, Access::Read, length); !opened)
+        return opened;
     if (number < 1 || number > length / m_layout.size)
         return noSuchRecord(m_path, number);
     return readAt(file.get(), m_path, record, m_layout.size, offsetOf(number));
@@ -291,10 +297,8 @@ Status RecordFile::markDeleted(int number, char *record) const
 {
     Fd file = openFile(m_path, O_WRONLY | O_CREAT);
     qint64 length = 0;
-    if (!file.isOpen())
-        return writeFailure(m_path, errno);
-    if (Status status = fileLength(file.get(), m_path, length); !status)
-        return status;
+    if (Status opened = measureOpened(file, m_path, Access::Write, length); !opened)
+        return opened;
     if (number < 1 || number > roundedRecordCount(length, m_layout.size))
         return noSuchRecord(m_path, number);
     stampInUse(record, m_layout, 0);
@@ -311,10 +315,8 @@ Status RecordFile::readEach(char *destination, qsizetype bytes,
 {
     Fd file = openFile(m_path, O_RDONLY | O_CREAT);
     qint64 length = 0;
-    if (!file.isOpen())
-        return readFailure(m_path, errno);
-    if (Status status = fileLength(file.get(), m_path, length); !status)
-        return status;
+    if (Status opened = measureOpened(file, m_path, Access::Read, length); !opened)
+        return opened;
     const qint64 whole = length / m_layout.size;
     for (qint64 number = 1; number <= whole; ++number) {
         if (Status read = readAt(file.get(), m_path, destination, bytes, offsetOf(number)); !read)
@@ -328,10 +330,8 @@ Status RecordFile::compact(int markedThrough, char *lastRecord) const
 {
     Fd store = openFile(m_path, O_RDONLY | O_CREAT);
     qint64 length = 0;
-    if (!store.isOpen())
-        return readFailure(m_path, errno);
-    if (Status status = fileLength(store.get(), m_path, length); !status)
-        return status;
+    if (Status opened = measureOpened(store, m_path, Access::Read, length); !opened)
+        return opened;
     const qint64 whole = length / m_layout.size;
 
     std::vector<Run> survivors;
