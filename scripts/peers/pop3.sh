@@ -122,7 +122,6 @@ export POP3_PASSWORD=$password
 export POP3_MAIL_ROOT=$dir/mail
 export POP3_CA_FILE=$dir/ca.crt
 export POP3_UNTRUSTED_CA_FILE=$dir/other-ca.crt
-export ORVAINE_EXTRA_CA_CERTS=$dir/ca.crt
 ENV
 }
 

@@ -8,6 +8,8 @@
 #include "transport/NMailFacade.h"
 #include "transport/Receive.h"
 #include "viewer/EditorCommands.h"
+#include "viewer/HistoryView.h"
+#include "viewer/MailListModel.h"
 #include "viewer/TyakuForm.h"
 
 #include <QDir>

@@ -2,7 +2,6 @@
 // scripts/peers/pop3.sh.
 #include "core/Cp932.h"
 #include "support/Pop3TestServer.h"
-#include "transport/MailLibraryFactory.h"
 #include "transport/NMailFacade.h"
 #include "transport/pop3/Pop3Session.h"
 
@@ -88,15 +87,14 @@ protected:
     Pop3TestServer server;
 };
 
-// The program's path through the library, with the CA coming from the environment as it
-// does for the real program under the test command.
+// The program's path through the library, trusting the test server's own authority.
 TEST_F(Pop3Dovecot, FacadeGivesCountSizeStatusAndTheTextAsSent)
 {
     const QList<QByteArray> sent = {kPlainMessage, shiftJisMessage(), largeMessage(3, 4000)};
     for (const QByteArray &message : sent)
         server.deliver(message);
 
-    std::unique_ptr<MailLibrary> library = createMailLibrary(nullptr);
+    std::unique_ptr<MailLibrary> library = facade(trusting());
     const int handle = library->NMailPop3Connect(server.plainServer());
     ASSERT_GT(handle, 0) << library->NMailGetMessage().toStdString();
     ASSERT_EQ(library->NMailPop3Authenticate(handle, server.user(), server.password(), 0), 3)
