@@ -3,6 +3,7 @@
 #include "shell/MainForm.h"
 #include "store/MailStore.h"
 #include "support/Pop3TestServer.h"
+#include "support/ScriptedPop3Server.h"
 #include "support/TestApp.h"
 #include "support/Widgets.h"
 #include "transport/NMailFacade.h"
@@ -320,6 +321,29 @@ TEST_F(ReceiveTest, AFetchThatFailsMidRunLosesNothing)
     const QList<QByteArray> left = server.messages();
     ASSERT_EQ(left.size(), 2);
     EXPECT_TRUE(left[0].contains("Subject: two"));
+}
+
+TEST_F(ReceiveTest, AConnectionDroppedInTheMiddleOfAMessageLosesNothing)
+{
+    test::FaultScript script;
+    for (const char *subject : {"one", "two", "three"})
+        script.messages.append(message(subject, "text"));
+    script.dropDuringRetrOf = 2;
+    test::ScriptedPop3Server faulty(script);
+    start();
+    fixture->app->state().serverSettings.pop3Server = faulty.setting();
+    receive();
+    const test::FaultLog log = faulty.finish();
+
+    // The first message is stored; nothing was deleted, so the server still has all three,
+    // and no second connection was opened to carry on with old message numbers.
+    const std::vector<MailRecord> records = storedRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(trimBlanks(records[0].subject()), QStringLiteral("one"));
+    EXPECT_TRUE(log.deleted.isEmpty());
+    EXPECT_EQ(log.connections, 1);
+    ASSERT_EQ(fixture->messageBoxes->shown.size(), 1u);
+    EXPECT_EQ(fixture->messageBoxes->shown[0].title, QStringLiteral("エラー"));
 }
 
 TEST_F(ReceiveTest, CancelStopsAfterTheMessageInProgress)
