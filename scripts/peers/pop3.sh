@@ -3,6 +3,7 @@
 # 127.0.0.1 with free ports and writes RUNDIR/pop3.env; `pop3.sh stop RUNDIR` stops it.
 # Plain port with STLS, implicit-TLS port, APOP and USER/PASS, one Maildir per test user.
 set -eu
+. "$(dirname "$0")/../test-certificates.sh"
 
 usage() { echo "usage: $0 start|stop RUNDIR" >&2; exit 2; }
 [ $# -eq 2 ] || usage
@@ -26,20 +27,7 @@ open_path_for_others() {
     done
 }
 
-make_certificates() {
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Orvaine test CA" \
-        -keyout "$dir/ca.key" -out "$dir/ca.crt" \
-        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" 2>/dev/null
-    openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" \
-        -keyout "$dir/server.key" -out "$dir/server.csr" 2>/dev/null
-    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' >"$dir/server.ext"
-    openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" \
-        -CAcreateserial -days 2 -extfile "$dir/server.ext" -out "$dir/server.crt" 2>/dev/null
-    # A second authority nobody trusts, for the certificate-rejection tests.
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Untrusted CA" \
-        -keyout "$dir/other-ca.key" -out "$dir/other-ca.crt" 2>/dev/null
-    chmod 600 "$dir"/*.key
-}
+make_certificates() { make_test_certificates "$dir" "Orvaine POP3 test CA" other-ca; }
 
 make_mailboxes() {
     : >"$dir/passwd"

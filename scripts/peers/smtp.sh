@@ -3,6 +3,7 @@
 # on free ports (plain, plain with STARTTLS, implicit TLS; certificates from a CA made for
 # the run) and writes RUNDIR/smtp.env; `smtp.sh stop RUNDIR` stops it.
 set -eu
+. "$(dirname "$0")/../test-certificates.sh"
 
 usage() { echo "usage: $0 start|stop RUNDIR" >&2; exit 2; }
 [ $# -eq 2 ] || usage
@@ -11,20 +12,7 @@ rundir=$(cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
 dir=$rundir/smtp
 
-make_certificates() {
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Orvaine SMTP test CA" \
-        -keyout "$dir/ca.key" -out "$dir/ca.crt" \
-        -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" 2>/dev/null
-    openssl req -newkey rsa:2048 -nodes -subj "/CN=127.0.0.1" \
-        -keyout "$dir/server.key" -out "$dir/server.csr" 2>/dev/null
-    printf 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\nextendedKeyUsage=serverAuth\n' >"$dir/server.ext"
-    openssl x509 -req -in "$dir/server.csr" -CA "$dir/ca.crt" -CAkey "$dir/ca.key" \
-        -CAcreateserial -days 2 -extfile "$dir/server.ext" -out "$dir/server.crt" 2>/dev/null
-    # An authority nobody trusts, for the certificate-rejection tests.
-    openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Untrusted SMTP CA" \
-        -keyout "$dir/untrusted-ca.key" -out "$dir/untrusted-ca.crt" 2>/dev/null
-    chmod 600 "$dir"/*.key
-}
+make_certificates() { make_test_certificates "$dir" "Orvaine SMTP test CA" untrusted-ca; }
 
 start() {
     mkdir -p "$dir/spool"
