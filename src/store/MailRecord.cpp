@@ -2,7 +2,7 @@
 
 #include "core/Cp932.h"
 
-#include <cstring>
+#include <QtEndian>
 
 namespace orv {
 
@@ -60,16 +60,12 @@ void MailRecord::setBody(const QString &text)
 
 qint16 MailRecord::inUse() const
 {
-    const auto low = static_cast<unsigned char>(m_bytes[kInUseOffset]);
-    const auto high = static_cast<unsigned char>(m_bytes[kInUseOffset + 1]);
-    return static_cast<qint16>(low | (high << 8));
+    return qFromLittleEndian<qint16>(m_bytes.data() + kInUseOffset);
 }
 
 void MailRecord::setInUse(qint16 value)
 {
-    const auto bits = static_cast<quint16>(value);
-    m_bytes[kInUseOffset] = static_cast<char>(bits & 0xFF);
-    m_bytes[kInUseOffset + 1] = static_cast<char>(bits >> 8);
+    qToLittleEndian(value, m_bytes.data() + kInUseOffset);
 }
 
 } // namespace orv
