@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include "composer/WriteForm.h"
 #include "shell/AccountFile.h"
 #include "shell/MainForm.h"
 #include "transport/MailLibrary.h"
@@ -48,6 +49,8 @@ void wireMainForm(App &app, MainForm &mainForm)
 {
     QObject::connect(&mainForm, &MainForm::receiveRequested, &mainForm,
                      [&app, &mainForm] { Receive(app, mainForm); });
+    QObject::connect(&mainForm, &MainForm::composeRequested, &mainForm,
+                     [&app] { app.forms().show<WriteForm>(); });
     QObject::connect(&mainForm, &MainForm::receivedHistoryRequested, &mainForm,
                      [&app] { OpenHistoryView(app, ViewMode::Received); });
     QObject::connect(&mainForm, &MainForm::sentHistoryRequested, &mainForm,
