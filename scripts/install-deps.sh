@@ -4,7 +4,7 @@
 set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev
-                libcurl4-openssl-dev libfluidsynth-dev libgtest-dev libbenchmark-dev)
+                libcurl4-openssl-dev libfluidsynth-dev libgtest-dev)
 runtime_packages=(fonts-ipafont-gothic fonts-ipafont-mincho timgm6mb-soundfont ca-certificates)
 run_packages=(xvfb xauth)
 test_packages=(dovecot-pop3d python3-aiosmtpd mpop openssl)
