@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 class QProgressDialog;
 class QWidget;
@@ -19,7 +20,8 @@ public:
     RunProgressWindow(QWidget *parent, const QString &objectName, const QString &caption);
     ~RunProgressWindow() override;
 
-    // Shows "caption number / count"; repaints at most every 100 ms except at the ends.
+    // Shows "caption number / count"; repaints at most every 100 ms except at the ends, and
+    // an update that comes sooner is shown when the 100 ms are over.
     void setProgress(int number, int count);
     void close();
 
@@ -27,7 +29,12 @@ signals:
     void cancelRequested();
 
 private:
+    void repaint();
+
     QPointer<QProgressDialog> m_dialog;
+    QTimer m_pending;
+    int m_number = 0;
+    int m_count = 0;
     QString m_caption;
     QElapsedTimer m_sinceRepaint;
 };

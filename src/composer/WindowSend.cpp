@@ -1,0 +1,57 @@
+#include "composer/WindowSend.h"
+
+#include "store/MailStore.h"
+#include "ui/App.h"
+#include "ui/RunProgress.h"
+
+namespace orv {
+
+namespace {
+
+QString storeRefusalText(const SendOutcome &outcome)
+{
+    return outcome.storeFailure +
+           QStringLiteral("\n\n送信履歴に記録できないため、このメールは送信していません。"
+                          "%1件中%2件を送信しました。")
+               .arg(outcome.count)
+               .arg(outcome.sent);
+}
+
+} // namespace
+
+QString unsentText(const SendOutcome &outcome)
+{
+    return QStringLiteral("%1件中%2件のメールが送信されていません。")
+        .arg(outcome.count)
+        .arg(outcome.unsent());
+}
+
+SendRun *startWindowSend(App &app, QWidget *window, SendJob job, SentHistory history,
+                         std::function<void(const SendOutcome &)> onEnd)
+{
+    auto *run = new SendRun(app.mail(), std::move(job), window);
+    if (history == SentHistory::Record)
+        run->recordInto(MailStore::SentStore(app.appDir()), app.state().sentBuffer);
+    auto *progress = new RunProgressWindow(window, QStringLiteral("SendProgress"),
+                                           QStringLiteral("メールを送信しています。"));
+    progress->setParent(run);
+    QObject::connect(progress, &RunProgressWindow::cancelRequested, run, &SendRun::requestCancel);
+    QObject::connect(run, &SendRun::progress, progress, &RunProgressWindow::setProgress);
+    QObject::connect(run, &SendRun::messageFailed, window, [&app, window](const QString &text) {
+        app.showMessage(window, {text, QStringLiteral("送信エラー")});
+    });
+    QObject::connect(run, &SendRun::finished, window,
+                     [&app, window, run, progress, onEnd](const SendOutcome &outcome) {
+                         progress->close();
+                         run->deleteLater();
+                         if (!outcome.storeFailure.isEmpty())
+                             app.showMessage(window, {storeRefusalText(outcome),
+                                                      QStringLiteral("送信エラー"), QMessageBox::Ok,
+                                                      QMessageBox::Warning});
+                         onEnd(outcome);
+                     });
+    run->start();
+    return run;
+}
+
+} // namespace orv

@@ -1,0 +1,110 @@
+#include "transport/SendRun.h"
+
+#include "core/Cp932.h"
+#include "transport/MailLibrary.h"
+
+#include <QPointer>
+
+namespace orv {
+
+MailRecord sentRecord(const QString &subject, const QString &date, const QString &address,
+                      const QString &body)
+{
+    MailRecord record;
+    record.setSubject(trimBlanks(subject));
+    record.setDate(date);
+    record.setAddress(trimBlanks(address));
+    record.setBody(trimBlanks(body));
+    return record;
+}
+
+SendRun::SendRun(MailLibrary &mail, SendJob job, QObject *parent)
+    : QObject(parent), m_mail(mail), m_job(std::move(job))
+{
+    m_outcome.count = static_cast<int>(m_job.recipients.size());
+    m_worker.setObjectName(QStringLiteral("SendWorker"));
+    m_workerContext = new QObject;
+    m_workerContext->moveToThread(&m_worker);
+    connect(&m_worker, &QThread::finished, m_workerContext, &QObject::deleteLater);
+    m_worker.start();
+}
+
+SendRun::~SendRun()
+{
+    m_worker.quit();
+    m_worker.wait();
+}
+
+void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
+{
+    m_sentStore = std::move(sentStore);
+    m_sentBuffer = &sentBuffer;
+}
+
+void SendRun::start()
+{
+    sendNext();
+}
+
+void SendRun::sendNext()
+{
+    if (m_cancelRequested || m_next >= m_outcome.count) {
+        m_outcome.cancelled = m_cancelRequested && m_next < m_outcome.count;
+        emit finished(m_outcome);
+        return;
+    }
+    const QString recipient = m_job.recipients.at(m_next);
+    if (!record(recipient)) {
+        emit finished(m_outcome);
+        return;
+    }
+    const QString body = m_job.decorateBody ? m_job.decorateBody(m_job.body) : m_job.body;
+    emit progress(m_next + 1, m_outcome.count);
+    sendOnWorker(recipient, body);
+}
+
+bool SendRun::record(const QString &recipient)
+{
+    if (!m_sentStore)
+        return true;
+    *m_sentBuffer = sentRecord(m_job.subject, m_job.clockText(), recipient, m_job.body);
+    const Status stored = m_sentStore->Append(*m_sentBuffer);
+    if (!stored)
+        m_outcome.storeFailure = stored.error();
+    return stored.ok();
+}
+
+void SendRun::sendOnWorker(const QString &recipient, const QString &body)
+{
+    QMetaObject::invokeMethod(
+        m_workerContext,
+        [this, recipient, body, server = m_job.server, from = m_job.from, subject = m_job.subject,
+         attachments = m_job.attachments] {
+            const int result =
+                m_mail.NMailSmtpSendMail(server, recipient, std::nullopt, std::nullopt, from,
+                                         subject, body, std::nullopt, attachments, 0);
+            const QString failureText = result < 0 ? m_mail.NMailGetMessage() : QString();
+            QMetaObject::invokeMethod(
+                this, [this, result, failureText] { onSent(result, failureText); },
+                Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void SendRun::onSent(int result, const QString &failureText)
+{
+    ++m_next;
+    if (result < 0) {
+        ++m_outcome.failed;
+        // The handler shows a box; the run may be ended while it is open.
+        const QPointer<SendRun> alive(this);
+        emit messageFailed(failureText);
+        if (!alive)
+            return;
+    } else {
+        ++m_outcome.sent;
+    }
+    sendNext();
+}
+
+} // namespace orv
