@@ -66,7 +66,7 @@ void BackForm::buildControls()
     m_command4 =
         namedControl<QPushButton>(QStringLiteral("Command4"), QStringLiteral("本文に貼付"), this);
     m_statusBar1 = namedControl<QStatusBar>(QStringLiteral("StatusBar1"), this);
-    m_statusBar1->setSizeGripEnabled(true);
+    m_statusBar1->setSizeGripEnabled(false);
     m_attachments->List2()->raise();
 }
 

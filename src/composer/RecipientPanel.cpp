@@ -125,7 +125,13 @@ void RecipientPanel::showBulkColour(bool bulk)
 {
     QPalette colours = m_list1->palette();
     colours.setColor(QPalette::Base, bulk ? kBulkColour : kSingleColour);
+    colours.setColor(QPalette::Text, bulk ? Qt::white : Qt::black);
     m_list1->setPalette(colours);
+    // The window's style sheet would paint over the palette alone.
+    m_list1->setStyleSheet(
+        bulk ? QStringLiteral("QListWidget { background: rgb(0, 128, 0); "
+                              "color: white; }")
+             : QStringLiteral("QListWidget { background: white; color: black; }"));
 }
 
 } // namespace orv
