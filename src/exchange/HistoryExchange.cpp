@@ -1,0 +1,324 @@
+#include "exchange/HistoryExchange.h"
+
+#include "core/Cp932.h"
+#include "exchange/Mbox.h"
+#include "transport/mime/MessageDecoder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace orv::exchange {
+
+namespace {
+
+// Writing in large pieces keeps the export close to the speed of reading the store.
+constexpr qsizetype kWritePiece = qsizetype(4) << 20;
+
+const QString kAttachmentFolder = QStringLiteral("\\添付フォルダ\\");
+// The notice receiving appends to a message whose text mentions an attachment.
+const QString kAttachmentNotice =
+    QStringLiteral("♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
+const QString kCrLf = QStringLiteral("\r\n");
+
+constexpr int kAttachmentNotWritten = -5;
+
+Status writeFailure(const QString &path, const QIODevice &device)
+{
+    return fileFailure(path, QStringLiteral("書き込み"), device.errorString());
+}
+
+QString deviceName(const QIODevice &device)
+{
+    if (const auto *file = qobject_cast<const QFileDevice *>(&device))
+        return file->fileName();
+    return QStringLiteral("mbox");
+}
+
+bool flush(QIODevice &device, QByteArray &pending)
+{
+    const bool written = device.write(pending) == pending.size();
+    pending.clear();
+    return written;
+}
+
+// Receiving shows the body in the viewer's rich text box before it is stored; its plain
+// text comes back with every line end, paragraph and line separator as CR LF and no-break
+// spaces as blanks.
+QString asTheEditorKeepsIt(const QString &text)
+{
+    QString plain = text;
+    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    for (QChar &c : plain) {
+        switch (c.unicode()) {
+        case u'\r':
+        case 0x2028:
+        case 0x2029:
+        case 0xFDD0:
+        case 0xFDD1:
+            c = u'\n';
+            break;
+        case 0x00A0:
+            c = u' ';
+            break;
+        default:
+            break;
+        }
+    }
+    return plain.replace(QStringLiteral("\n"), kCrLf);
+}
+
+QByteArray bodyBytes(const QByteArray &message)
+{
+    const qsizetype end = message.indexOf("\r\n\r\n");
+    if (message.startsWith("\r\n"))
+        return message.mid(2);
+    return end < 0 ? QByteArray() : message.mid(end + 4);
+}
+
+class Importer {
+public:
+    Importer(const AppDir &appDir, const Progress &progress, int total)
+        : m_store(MailStore::ReceivedStore(appDir)),
+          m_folder(appDir.resolve(kAttachmentFolder) + QLatin1Char('/')), m_progress(progress),
+          m_total(total)
+    {
+    }
+
+    // False when the import ends here.
+    bool store(const QByteArray &raw)
+    {
+        MailRecord record;
+        QString error;
+        if (receivedRecord(raw, m_folder, record, &error) == kAttachmentNotWritten) {
+            m_result.status = Status::failure(error);
+            return false;
+        }
+        if (Status appended = m_store.Append(record, nullptr, Durability::SyncedLater); !appended) {
+            m_result.status = appended;
+            return false;
+        }
+        ++m_result.count;
+        if (m_progress && !m_progress(m_result.count, m_total)) {
+            m_result.cancelled = true;
+            return false;
+        }
+        return true;
+    }
+
+    void fail(const Status &status) { m_result.status = status; }
+
+    ExchangeResult finish()
+    {
+        if (m_result.count > 0) {
+            if (Status synced = m_store.Sync(); !synced && m_result.status)
+                m_result.status = synced;
+        }
+        return m_result;
+    }
+
+private:
+    MailStore m_store;
+    QString m_folder;
+    const Progress &m_progress;
+    int m_total;
+    ExchangeResult m_result;
+};
+
+Status openForReading(QFile &file)
+{
+    if (file.open(QIODevice::ReadOnly))
+        return Status::success();
+    return fileFailure(file.fileName(), QStringLiteral("読み込み"), file.errorString());
+}
+
+bool isMboxFile(QFile &file)
+{
+    const bool mbox = looksLikeMbox(file.peek(5));
+    return mbox;
+}
+
+int countMessages(const QStringList &paths)
+{
+    qsizetype total = 0;
+    for (const QString &path : paths) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        total += isMboxFile(file) ? countMboxMessages(file) : 1;
+    }
+    return static_cast<int>(qMin<qsizetype>(total, std::numeric_limits<int>::max()));
+}
+
+// False when the import ends in this file.
+bool importFile(Importer &importer, const QString &path)
+{
+    QFile file(path);
+    if (Status opened = openForReading(file); !opened) {
+        importer.fail(opened);
+        return false;
+    }
+    if (!isMboxFile(file)) {
+        const QByteArray bytes = file.readAll();
+        if (file.error() != QFileDevice::NoError) {
+            importer.fail(fileFailure(path, QStringLiteral("読み込み"), file.errorString()));
+            return false;
+        }
+        return importer.store(withCrLfLines(bytes));
+    }
+    MboxReader reader(file);
+    QByteArray message;
+    while (reader.next(message))
+        if (!importer.store(message))
+            return false;
+    if (!reader.status()) {
+        importer.fail(Status::failure(path + QStringLiteral(": ") + reader.status().error()));
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevice &device,
+                         const Progress &progress)
+{
+    ExchangeResult result;
+    const int total = store.RecordCount();
+    QByteArray pending;
+    pending.reserve(kWritePiece + MailRecord::kSize * 2);
+    MailRecord buffer;
+    bool stopped = false;
+    int done = 0;
+    const Status read = store.ReadAll(buffer, [&](int, const MailRecord &record) {
+        if (stopped)
+            return;
+        ++done;
+        if (record.inUse() != 0) {
+            appendMboxrd(pending, mboxFromLine(record, context),
+                         messageFromRecord(record, context));
+            ++result.count;
+        }
+        if (pending.size() >= kWritePiece && !flush(device, pending)) {
+            result.status = writeFailure(deviceName(device), device);
+            stopped = true;
+        } else if (progress && !progress(done, total)) {
+            result.cancelled = true;
+            stopped = true;
+        }
+    });
+    if (!read && result.status)
+        result.status = read;
+    if (result.status && !result.cancelled && !flush(device, pending))
+        result.status = writeFailure(deviceName(device), device);
+    return result;
+}
+
+ExchangeResult exportMbox(MailStore &store, const ExportContext &context, const QString &path,
+                          const Progress &progress)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        ExchangeResult failed;
+        failed.status = fileFailure(path, QStringLiteral("作成"), file.errorString());
+        return failed;
+    }
+    ExchangeResult result = writeMbox(store, context, file, progress);
+    if (!result.status || result.cancelled) {
+        file.cancelWriting();
+        return result;
+    }
+    if (!file.commit())
+        result.status = writeFailure(path, file);
+    return result;
+}
+
+ExchangeResult exportEmlFolder(MailStore &store, const ExportContext &context,
+                               const QString &folder, const Progress &progress)
+{
+    ExchangeResult result;
+    if (!QDir().mkpath(folder)) {
+        result.status =
+            fileFailure(folder, QStringLiteral("作成"), QStringLiteral("フォルダを作れません"));
+        return result;
+    }
+    const int total = store.RecordCount();
+    MailRecord buffer;
+    bool stopped = false;
+    const Status read = store.ReadAll(buffer, [&](int number, const MailRecord &record) {
+        if (stopped || record.inUse() == 0)
+            return;
+        const QString path =
+            QDir(folder).filePath(QStringLiteral("%1.eml").arg(number, 5, 10, QLatin1Char('0')));
+        if (QFileInfo::exists(path)) {
+            result.status = fileFailure(path, QStringLiteral("作成"),
+                                        QStringLiteral("同じ名前のファイルがあります"));
+            stopped = true;
+            return;
+        }
+        QSaveFile file(path);
+        const QByteArray message = messageFromRecord(record, context);
+        if (!file.open(QIODevice::WriteOnly) || file.write(message) != message.size() ||
+            !file.commit()) {
+            result.status = writeFailure(path, file);
+            stopped = true;
+            return;
+        }
+        ++result.count;
+        if (progress && !progress(number, total)) {
+            result.cancelled = true;
+            stopped = true;
+        }
+    });
+    if (!read && result.status)
+        result.status = read;
+    return result;
+}
+
+int receivedRecord(const QByteArray &rawMessage, const QString &attachmentFolder,
+                   MailRecord &record, QString *error)
+{
+    const QByteArray raw = withCrLfLines(rawMessage);
+    // Receiving looks for the word in the text as the server sent it, before decoding.
+    const bool mentionsAttachment = cp932::decode(bodyBytes(raw)).contains(u"attachment");
+    MailHeaderFields fields;
+    QString body;
+    const int result = mime::expandMessage(raw, attachmentFolder, fields, body, error);
+    if (result == kAttachmentNotWritten)
+        return result;
+    if (mentionsAttachment)
+        body += kCrLf + kAttachmentNotice;
+    record = MailRecord();
+    record.setSubject(trimBlanks(fields.subject));
+    record.setDate(trimBlanks(fields.date));
+    record.setAddress(trimBlanks(fields.from));
+    record.setBody(trimBlanks(asTheEditorKeepsIt(body)));
+    return result;
+}
+
+QStringList importSources(const QString &path)
+{
+    const QFileInfo info(path);
+    if (!info.isDir())
+        return {path};
+    QStringList files;
+    const QDir folder(path);
+    for (const QString &name : folder.entryList({QStringLiteral("*.eml"), QStringLiteral("*.EML")},
+                                                QDir::Files, QDir::Name))
+        files.append(folder.filePath(name));
+    files.removeDuplicates();
+    return files;
+}
+
+ExchangeResult importMessages(const AppDir &appDir, const QStringList &paths,
+                              const Progress &progress)
+{
+    Importer importer(appDir, progress, countMessages(paths));
+    for (const QString &path : paths)
+        if (!importFile(importer, path))
+            break;
+    return importer.finish();
+}
+
+} // namespace orv::exchange
