@@ -1,0 +1,27 @@
+#include "addressbook/AddressListView.h"
+
+namespace orv {
+
+AddressListView::AddressListView(QWidget *parent) : QTreeWidget(parent)
+{
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false); // a row's position is its record number
+}
+
+int AddressListView::selectedRecordNumber() const
+{
+    const QList<QTreeWidgetItem *> selected = selectedItems();
+    return selected.isEmpty() ? 0 : indexOfTopLevelItem(selected.first()) + 1;
+}
+
+void AddressListView::mousePressEvent(QMouseEvent *event)
+{
+    QTreeWidget::mousePressEvent(event);
+    emit pressed();
+}
+
+} // namespace orv
