@@ -9,7 +9,8 @@ AddressListView::AddressListView(QWidget *parent) : QTreeWidget(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
-    setSortingEnabled(false); // a row's position is its record number
+    setSortingEnabled(false);        // a row's position is its record number
+    setTextElideMode(Qt::ElideNone); // the padding of a field is blank space, not cut text
 }
 
 int AddressListView::selectedRecordNumber() const

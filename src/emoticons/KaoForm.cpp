@@ -21,7 +21,7 @@ namespace orv {
 namespace {
 
 constexpr int kClientWidthTwips = 8640;
-constexpr int kClientHeightTwips = 8760;
+constexpr int kClientHeightTwips = 8880;
 constexpr int kTabsPerRow = 3;
 constexpr int kTabHeightTwips = 520;
 constexpr int kFirstPage = 3;
@@ -139,19 +139,19 @@ void KaoForm::createFooter()
 {
     const int top = 60 + kTabHeightTwips * 4 + 5500 + 120;
     footerLabel(this, QStringLiteral("Label6"), QStringLiteral("文字署名"),
-                twipsRect(120, top, 2600, 270));
-    footerLabel(this, QStringLiteral("Label5"), QStringLiteral("https://orvaine.example.jp/sign/"),
-                twipsRect(120, top + 285, 2600, 270));
+                twipsRect(120, top, 2700, 270));
+    footerLabel(this, QStringLiteral("Label5"), QStringLiteral("orvaine.example.jp/sign/"),
+                twipsRect(120, top + 285, 2700, 270));
     footerLabel(this, QStringLiteral("Label7"), QStringLiteral("(^-^)なページ"),
-                twipsRect(2820, top, 2600, 270));
-    footerLabel(this, QStringLiteral("Label8"), QStringLiteral("https://orvaine.example.jp/kao/"),
-                twipsRect(2820, top + 285, 2600, 270));
+                twipsRect(2900, top, 2700, 270));
+    footerLabel(this, QStringLiteral("Label8"), QStringLiteral("orvaine.example.jp/kao/"),
+                twipsRect(2900, top + 285, 2700, 270));
     QLabel *note = footerLabel(
         this, QStringLiteral("Label4"),
         QStringLiteral(
             "追加・削除、編集自由自在。自動で保存されます。県名や電話番号、氏名をあなた用"
             "に変更して下さい。"),
-        twipsRect(5520, top - 60, 3060, 900));
+        twipsRect(5700, top - 60, 2820, 900));
     note->setWordWrap(true);
 }
 
