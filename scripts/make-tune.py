@@ -30,14 +30,15 @@ def track(body):
 
 
 q, e = TICKS, TICKS // 2
-# A rising arpeggio that answers itself, like ripples spreading on water.
-melody = [(0, 76, e, 100), (0, 79, e, 96), (0, 84, e, 104), (0, 83, e, 92),
-          (0, 79, e, 96), (0, 81, e, 92), (0, 84, q, 110), (e, 88, q + e, 112)]
-bass = [(0, 48, q * 2, 80), (0, 53, q, 76), (0, 55, q, 76), (0, 48, q * 2, 84)]
+# A rising arpeggio that answers itself, like ripples spreading on water. Strong
+# velocities: small General MIDI SoundFonts (TimGM6mb) render soft notes barely audibly.
+melody = [(0, 76, e, 112), (0, 79, e, 108), (0, 84, e, 116), (0, 83, e, 104),
+          (0, 79, e, 108), (0, 81, e, 104), (0, 84, q, 120), (e, 88, q + e, 124)]
+bass = [(0, 48, q * 2, 92), (0, 53, q, 88), (0, 55, q, 88), (0, 48, q * 2, 96)]
 
 conductor = var_len(0) + b"\xFF\x51\x03" + (500000).to_bytes(3, "big")  # 120 bpm
 conductor += var_len(0) + b"\xFF\x58\x04\x04\x02\x18\x08"
-lead = var_len(0) + bytes([0xC0, 9])   # glockenspiel
+lead = var_len(0) + bytes([0xC0, 11])  # vibraphone: it rings as long as a chime, fuller
 lead += note_events(0, melody)
 low = var_len(0) + bytes([0xC1, 0])    # piano
 low += note_events(1, bass)

@@ -10,10 +10,15 @@ namespace {
 
 constexpr int kSampleRate = 44100;
 
-fluid_settings_t *quietSettings()
+// FluidSynth's default gain of 0.2 leaves a small SoundFont such as TimGM6mb near -48 dBFS,
+// barely audible; at 1.0 the tune sits near -21 dBFS RMS with its peaks below -6 dBFS.
+constexpr double kSynthGain = 1.0;
+
+fluid_settings_t *tuneSettings()
 {
     fluid_settings_t *settings = new_fluid_settings();
     fluid_settings_setnum(settings, "synth.sample-rate", kSampleRate);
+    fluid_settings_setnum(settings, "synth.gain", kSynthGain);
     fluid_settings_setint(settings, "synth.reverb.active", 0);
     fluid_settings_setint(settings, "synth.chorus.active", 0);
     return settings;
@@ -59,7 +64,7 @@ bool FluidSynthTune::open(const QString &path)
     if (!fluid_is_midifile(file.constData()))
         return false;
 
-    m_settings = quietSettings();
+    m_settings = tuneSettings();
     m_synth = new_fluid_synth(m_settings);
     const QString soundFont = findGeneralMidiSoundFont();
     if (!soundFont.isEmpty())
@@ -102,7 +107,7 @@ std::vector<float> renderMidi(const QString &midiPath, const QString &soundFont,
 {
     silenceFluidSynthLog();
     std::vector<float> samples;
-    fluid_settings_t *settings = quietSettings();
+    fluid_settings_t *settings = tuneSettings();
     fluid_settings_setstr(settings, "player.timing-source", "sample");
     fluid_settings_setint(settings, "synth.lock-memory", 0);
     fluid_synth_t *synth = new_fluid_synth(settings);

@@ -1,5 +1,9 @@
 #include "ui/FluidSynthTune.h"
 
+#include <QFileInfo>
+#include <QStringList>
+
+#include <algorithm>
 #include <cmath>
 
 #include <gtest/gtest.h>
@@ -7,18 +11,54 @@
 namespace orv {
 namespace {
 
-TEST(Tune, TheInstalledTuneIsAudible)
+struct Level {
+    double rms = 0;
+    double peak = 0;
+};
+
+Level levelOf(const std::vector<float> &samples)
 {
-    const QString soundFont = findGeneralMidiSoundFont();
-    ASSERT_FALSE(soundFont.isEmpty()) << "no General MIDI SoundFont installed";
-    const std::vector<float> samples = renderMidi(
-        QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/Sound/1.mid"), soundFont, 6.0);
-    ASSERT_GT(samples.size(), 44100u);
+    Level level;
     double energy = 0;
-    for (float sample : samples)
+    for (float sample : samples) {
         energy += double(sample) * sample;
-    const double rms = std::sqrt(energy / samples.size());
-    EXPECT_GT(rms, 0.005) << "the tune renders as silence";
+        level.peak = std::max(level.peak, std::fabs(double(sample)));
+    }
+    level.rms = samples.empty() ? 0 : std::sqrt(energy / samples.size());
+    return level;
+}
+
+// The SoundFont scripts/install-deps.sh installs (timgm6mb-soundfont), and the machine's
+// default when that is another one: a developer's machine must not pass where a fresh one
+// fails, nor the other way round.
+QStringList soundFontsToCheck()
+{
+    const QString installed = QStringLiteral("/usr/share/sounds/sf2/TimGM6mb.sf2");
+    QStringList fonts{installed};
+    const QString chosen = QFileInfo(findGeneralMidiSoundFont()).canonicalFilePath();
+    if (!chosen.isEmpty() && chosen != QFileInfo(installed).canonicalFilePath())
+        fonts << chosen;
+    return fonts;
+}
+
+TEST(Tune, TheInstalledTuneIsClearlyAudibleAndNeverClips)
+{
+    // About 9 dB of margin on either side of the tune as written: it renders near
+    // -21 dBFS RMS with peaks near -7 dBFS on TimGM6mb.
+    constexpr double kQuietest = 0.03;   // -30 dBFS RMS
+    constexpr double kLoudestPeak = 0.9; // -0.9 dBFS; 1.0 clips in the sound device
+    for (const QString &soundFont : soundFontsToCheck()) {
+        SCOPED_TRACE(soundFont.toStdString());
+        ASSERT_TRUE(QFileInfo::exists(soundFont))
+            << "scripts/install-deps.sh installs timgm6mb-soundfont";
+        const std::vector<float> samples =
+            renderMidi(QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/Sound/1.mid"),
+                       soundFont, 6.0);
+        ASSERT_GT(samples.size(), 44100u);
+        const Level level = levelOf(samples);
+        EXPECT_GT(level.rms, kQuietest) << "the tune is barely audible";
+        EXPECT_LT(level.peak, kLoudestPeak) << "the tune clips";
+    }
 }
 
 TEST(Tune, DeviceOpensOnceAndClosesWithoutASoundCard)
