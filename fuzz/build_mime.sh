@@ -14,5 +14,5 @@ mime=$root/src/transport/mime
 clang++ $flags -o "$out/mime_decode_fuzz" "$root/fuzz/mime_decode_fuzz.cpp" \
     "$mime/MessageDecoder.cpp" "$mime/Charsets.cpp" "$mime/HeaderText.cpp" "$mime/HtmlText.cpp" \
     "$mime/AttachmentFiles.cpp" "$mime/GMimeSupport.cpp" \
-    "$root/src/core/Cp932.cpp" "$root/src/core/Status.cpp" $libs
+    "$root/src/core/Cp932.cpp" "$root/src/core/Iconv.cpp" "$root/src/core/Status.cpp" $libs
 echo "built $out/mime_decode_fuzz"

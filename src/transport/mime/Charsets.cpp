@@ -1,14 +1,11 @@
 #include "transport/mime/Charsets.h"
 
 #include "core/Cp932.h"
+#include "core/Iconv.h"
 
 #include <QStringDecoder>
 
-#include <iconv.h>
-
 #include <array>
-#include <cerrno>
-#include <memory>
 
 namespace orv::mime::charsets {
 
@@ -47,39 +44,6 @@ Family familyOf(const QByteArray &label)
         label == "x-unknown" || label == "default")
         return Family::Unlabelled;
     return Family::Other;
-}
-
-struct IconvCloser {
-    void operator()(void *cd) const { iconv_close(static_cast<iconv_t>(cd)); }
-};
-
-// iconv without any leniency: nothing as soon as one character does not convert.
-std::optional<QByteArray> convertStrictly(const QByteArray &bytes, const char *to, const char *from)
-{
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::unique_ptr<void, IconvCloser> closer(cd);
-    QByteArray in = bytes;
-    QByteArray out(bytes.size() * 2 + 16, Qt::Uninitialized);
-    char *inPtr = in.data();
-    size_t inLeft = static_cast<size_t>(in.size());
-    size_t used = 0;
-    for (;;) {
-        char *outPtr = out.data() + used;
-        size_t outLeft = static_cast<size_t>(out.size()) - used;
-        const bool converted =
-            iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft) != static_cast<size_t>(-1) &&
-            iconv(cd, nullptr, nullptr, &outPtr, &outLeft) != static_cast<size_t>(-1);
-        used = static_cast<size_t>(outPtr - out.data());
-        if (converted)
-            break;
-        if (errno != E2BIG)
-            return std::nullopt;
-        out.resize(out.size() * 2);
-    }
-    out.truncate(static_cast<qsizetype>(used));
-    return out;
 }
 
 std::optional<QString> iconvStrictly(const QByteArray &bytes, const char *from)
