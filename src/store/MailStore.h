@@ -37,8 +37,8 @@ public:
     QString filePath() const;          // resolved store path
     QString temporaryFilePath() const; // resolved temporary path
 
-    // Writes `record` with CR LF and InUse 1 at the next record number (file length / 32284
-    // + 1, halves to even) and stores that number in `number`. Fails with a clear message
+    // Writes `record` with CR LF and InUse 1 after the last whole record (a torn record at the
+    // end is cut off first) and stores its number in `number`. Fails with a clear message
     // beyond record 32,767, and on any input/output error. With Durability::Synced the
     // record is on disk before this returns; otherwise `Sync` puts it there.
     Status Append(MailRecord &record, int *number = nullptr,

@@ -242,26 +242,30 @@ int RecordFile::recordCount() const
 
 Status RecordFile::append(char *record, int *number, Durability durability) const
 {
-    // The number of the file grown by one record, which is not always the count plus one:
-    // a length of one and a half records counts 2 and appends as record 2.
-    const qint64 next = roundedRecordCount(lengthOnDisk() + m_layout.size, m_layout.size);
+    Fd file = openFile(m_path, O_WRONLY | O_CREAT);
+    qint64 length = 0;
+    if (Status opened = measureOpened(file, m_path, Access::Write, length); !opened)
+        return opened;
+    const qint64 next = length / m_layout.size + 1;
     if (next > m_maxRecords)
         return fileFailure(m_path, QStringLiteral("追記"),
                            QStringLiteral("記録できるのは %1 件までです").arg(m_maxRecords));
+    // A length that is no whole number of records ends in a write that a crash tore; the
+    // message it held was never confirmed, so the torn bytes go rather than becoming a row.
+    if (Status cut = cutTornTail(file.get(), length); !cut)
+        return cut;
     record[m_layout.crLfOffset] = '\r';
     record[m_layout.crLfOffset + 1] = '\n';
     stampInUse(record, m_layout, 1);
 
-    Fd file = openFile(m_path, O_WRONLY | O_CREAT);
-    qint64 oldLength = 0;
-    if (Status opened = measureOpened(file, m_path, Access::Write, oldLength); !opened)
-        return opened;
-    Status written = writeAt(file.get(), m_path, record, m_layout.size, offsetOf(next));
+    const qint64 offset = offsetOf(next);
+    Status written = writeAt(file.get(), m_path, record, m_layout.size, offset);
     if (written && durability == Durability::Synced && ::fdatasync(file.get()) != 0)
         written = writeFailure(m_path, errno);
     if (!written) {
-        // A half-written record would shift the numbering of every later append.
-        if (::ftruncate(file.get(), oldLength) == 0)
+        // A half-written record would be taken for a torn one by the next append anyway;
+        // cutting it now keeps the file whole for readers in between.
+        if (::ftruncate(file.get(), offset) == 0)
             ::fdatasync(file.get());
         return written;
     }
@@ -272,6 +276,18 @@ Status RecordFile::append(char *record, int *number, Durability durability) cons
     return Status::success();
 }
 
+Status RecordFile::cutTornTail(int fd, qint64 length) const
+{
+    const qint64 whole = length - length % m_layout.size;
+    if (whole == length)
+        return Status::success();
+    if (::ftruncate(fd, whole) != 0)
+        return writeFailure(m_path, errno);
+    return Status::success();
+}
+
+// The folder too: a store the run created is not found after a crash unless its name is
+// on disk.
 Status RecordFile::sync() const
 {
     Fd file = openFile(m_path, O_WRONLY | O_CREAT);
@@ -279,7 +295,7 @@ Status RecordFile::sync() const
         return writeFailure(m_path, errno);
     if (file.close() != 0)
         return writeFailure(m_path, errno);
-    return Status::success();
+    return syncFolderOf(m_path);
 }
 
 Status RecordFile::read(int number, char *record) const

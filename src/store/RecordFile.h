@@ -38,13 +38,13 @@ public:
     // The rounded record count; an absent file counts 0 and is not created.
     int recordCount() const;
 
-    // Stamps CR LF and InUse 1 into `record`, writes it at the next record number (the
-    // rounded count of the file grown by one record) and gives the number; with
+    // Stamps CR LF and InUse 1 into `record`, writes it after the last whole record and
+    // gives its number; a torn record at the end of the file is cut off first. With
     // Durability::Synced it is on disk before this returns. Fails beyond the maximum record
     // number.
     Status append(char *record, int *number, Durability durability) const;
 
-    // Puts every record written so far on disk.
+    // Puts every record written so far, and the file's name in its folder, on disk.
     Status sync() const;
 
     // Reads whole record `number` into `record`; fails, leaving `record` alone, when the
@@ -76,6 +76,7 @@ private:
 
     qint64 offsetOf(qint64 number) const;
     qint64 lengthOnDisk() const; // an absent file counts as empty
+    Status cutTornTail(int fd, qint64 length) const;
     Status findSurvivors(int store, qint64 whole, qint64 markedThrough,
                          std::vector<Run> &survivors) const;
     Status replaceWithSurvivors(int store, const std::vector<Run> &survivors) const;
