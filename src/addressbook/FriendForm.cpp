@@ -1,6 +1,7 @@
 #include "addressbook/FriendForm.h"
 
 #include "addressbook/AddressBookRules.h"
+#include "addressbook/AddressExchangeMenu.h"
 #include "addressbook/AddressListView.h"
 #include "addressbook/TypingLimit.h"
 #include "core/Cp932.h"
@@ -97,6 +98,7 @@ FriendForm::FriendForm(App &app) : m_app(app)
     createPictures();
     connectCommands();
     connectHelpTexts();
+    installAddressExchangeMenu(m_app, *this);
 
     addListColumns();
     m_text3->setText(QString::number(m_mailListView->topLevelItemCount()));

@@ -1,0 +1,85 @@
+#include "addressbook/AddressExchangeMenu.h"
+
+#include "addressbook/AddressListView.h"
+#include "addressbook/FriendForm.h"
+#include "exchange/AddressExchange.h"
+#include "ui/App.h"
+
+#include <QAction>
+
+namespace orv {
+
+namespace {
+
+// A long refusal list would make a box taller than the screen.
+constexpr qsizetype kRefusalsShown = 20;
+
+const QString kAddressFiles = QStringLiteral("CSV(*.csv);;vCard(*.vcf *.vcard)");
+
+void tell(App &app, FriendForm &form, const QString &text, QMessageBox::Icon icon)
+{
+    app.showMessage(&form, {text, {}, QMessageBox::Ok, icon});
+}
+
+QString importSummary(const exchange::AddressImportResult &result)
+{
+    QString text = QStringLiteral("%1 件をアドレス帳に登録しました。").arg(result.imported);
+    if (result.duplicates > 0)
+        text += QStringLiteral("\n登録済みと同じ %1 件は飛ばしました。").arg(result.duplicates);
+    if (!result.refused.isEmpty()) {
+        text += QStringLiteral("\n\n次の %1 件は登録できません:\n").arg(result.refused.size());
+        text += result.refused.mid(0, kRefusalsShown).join(u'\n');
+        if (result.refused.size() > kRefusalsShown)
+            text += QStringLiteral("\n…ほか %1 件").arg(result.refused.size() - kRefusalsShown);
+    }
+    if (!result.status)
+        text = result.status.error() + QStringLiteral("\n取り込みを中止しました。") + text;
+    return text;
+}
+
+} // namespace
+
+void installAddressExchangeMenu(App &app, FriendForm &form)
+{
+    AddressListView *list = form.MailListView();
+    list->setContextMenuPolicy(Qt::ActionsContextMenu);
+    const auto entry = [&](const char *name, const QString &caption,
+                           void (*action)(App &, FriendForm &)) {
+        auto *item = new QAction(caption, list);
+        item->setObjectName(QLatin1String(name));
+        QObject::connect(item, &QAction::triggered, &form,
+                         [&app, &form, action] { action(app, form); });
+        list->addAction(item);
+    };
+    entry("mexportaddress", QStringLiteral("アドレス帳を書き出し (CSV/vCard)..."),
+          ExportAddressBook);
+    entry("mimportaddress", QStringLiteral("アドレス帳に取り込み (CSV/vCard)..."),
+          ImportAddressBook);
+}
+
+void ExportAddressBook(App &app, FriendForm &form)
+{
+    const QString path = app.fileDialogs().saveFileName(&form, {kAddressFiles, true});
+    if (path.isEmpty())
+        return;
+    AddressStore store(app.appDir());
+    if (const Status written = exchange::exportAddresses(store, path); !written)
+        tell(app, form, written.error(), QMessageBox::Critical);
+    else
+        tell(app, form, QStringLiteral("アドレス帳を書き出しました。"), QMessageBox::Information);
+}
+
+void ImportAddressBook(App &app, FriendForm &form)
+{
+    const QString path = app.fileDialogs().openFileName(
+        &form, {QStringLiteral("アドレス帳(*.csv *.vcf *.vcard)"), false});
+    if (path.isEmpty())
+        return;
+    AddressStore store(app.appDir());
+    const exchange::AddressImportResult result = exchange::importAddresses(store, path);
+    form.ReloadList();
+    const bool clean = result.status && result.refused.isEmpty();
+    tell(app, form, importSummary(result), clean ? QMessageBox::Information : QMessageBox::Warning);
+}
+
+} // namespace orv

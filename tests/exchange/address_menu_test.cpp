@@ -1,0 +1,77 @@
+#include "ExchangeTestSupport.h"
+
+#include "addressbook/AddressListView.h"
+#include "addressbook/FriendForm.h"
+#include "store/AddressStore.h"
+#include "support/TestApp.h"
+
+#include <QAction>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace orv::test {
+namespace {
+
+class AddressMenuTest : public ::testing::Test {
+protected:
+    void TearDown() override
+    {
+        t.app->forms().unloadAll();
+        EXPECT_TRUE(t.fileDialogs->openAnswers.empty());
+        EXPECT_TRUE(t.fileDialogs->saveAnswers.empty());
+    }
+    FriendForm &form() { return *t.app->forms().show<FriendForm>(); }
+    void trigger(const char *name)
+    {
+        auto *action = form().MailListView()->findChild<QAction *>(QLatin1String(name));
+        ASSERT_NE(action, nullptr) << name;
+        EXPECT_TRUE(form().MailListView()->actions().contains(action)) << "in the context menu";
+        action->trigger();
+    }
+    QString file(const char *name) const
+    {
+        return t.folder.path() + QLatin1Char('/') + QLatin1String(name);
+    }
+
+    TestApp t;
+};
+
+TEST_F(AddressMenuTest, ImportListsTheRefusedLinesAndShowsTheNewEntries)
+{
+    QFile csv(file("in.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::WriteOnly));
+    csv.write(QStringLiteral("name,address\r\n山田,y@x.jp\r\n\"bad\x01\",b@x.jp\r\n").toUtf8());
+    csv.close();
+    const int rowsBefore = form().MailListView()->topLevelItemCount();
+    t.fileDialogs->openAnswers.push_back(file("in.csv"));
+
+    trigger("mimportaddress");
+
+    EXPECT_EQ(form().MailListView()->topLevelItemCount(), rowsBefore + 1);
+    ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
+    const QString text = t.messageBoxes->shown[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("1 件をアドレス帳に登録しました。")))
+        << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("3 行目: 名前に制御文字があります")))
+        << text.toStdString();
+    EXPECT_EQ(t.messageBoxes->shown[0].icon, QMessageBox::Warning);
+}
+
+TEST_F(AddressMenuTest, ExportWritesTheChosenFormat)
+{
+    AddressStore store(t.folder.appDir());
+    ASSERT_TRUE(store.Append(QStringLiteral("山田"), QStringLiteral("y@x.jp")));
+    t.fileDialogs->saveAnswers.push_back(file("out.csv"));
+
+    trigger("mexportaddress");
+
+    QFile csv(file("out.csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll(), QStringLiteral("name,address\r\n山田,y@x.jp\r\n").toUtf8());
+    ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
+    EXPECT_EQ(t.messageBoxes->shown[0].text, QStringLiteral("アドレス帳を書き出しました。"));
+}
+
+} // namespace
+} // namespace orv::test
