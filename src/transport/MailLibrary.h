@@ -16,8 +16,9 @@ struct MailHeaderFields {
 };
 
 // The mail library's functions with the results the program relies on. The program calls
-// them in the documented order on the user-interface thread; the real implementation is
-// the POP3 engine, libcurl SMTP and GMime, tests may use a recording double.
+// them in the documented order from one thread at a time (the network runs call them on
+// a worker thread); the real implementation is the POP3 engine, libcurl SMTP and GMime,
+// tests may use a recording double.
 class MailLibrary {
 public:
     virtual ~MailLibrary() = default;
@@ -35,6 +36,9 @@ public:
                                        int flag) = 0;
     // The message size in bytes, negative on failure.
     virtual int NMailPop3GetMailSize(int handle, int number) = 0;
+    // The server's unique id of the message (UIDL); an empty text when the server keeps
+    // none. Negative on failure.
+    virtual int NMailPop3GetUidl(int handle, int number, QString &uidl) = 0;
     // Fills the fields and the body; the header and the body are the text as the server
     // sent it. Negative on failure.
     virtual int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
@@ -51,6 +55,9 @@ public:
     virtual int NMailPop3DeleteMail(int handle, int number) = 0;
     // QUIT: the deletions of the session take effect here and only here.
     virtual int NMailPop3Close(int handle) = 0;
+    // Drops the connection without QUIT, so nothing marked is deleted. Called on the thread
+    // that connected, which owns the connection.
+    virtual void NMailPop3Abort(int handle) = 0;
 
     // An absent argument (std::nullopt) is a null pointer, which differs from an empty text.
     // Negative when the message was not sent.

@@ -118,6 +118,16 @@ int NMailFacade::NMailPop3GetMailSize(int handle, int number)
     return int(qMin<qint64>(size, std::numeric_limits<int>::max()));
 }
 
+int NMailFacade::NMailPop3GetUidl(int handle, int number, QString &uidl)
+{
+    if (!isCurrent(handle))
+        return kFailure;
+    if (m_session->messageSize(number) < 0)
+        return fail(QStringLiteral("メッセージ %1 はありません。").arg(number));
+    uidl = QString::fromLatin1(m_session->uniqueId(number));
+    return 0;
+}
+
 int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
                                   int, int)
 {
@@ -171,6 +181,14 @@ int NMailFacade::NMailPop3Close(int handle)
     m_session.reset();
     NMailAttachmentFileClose();
     return closed ? 0 : fail(closed.error());
+}
+
+void NMailFacade::NMailPop3Abort(int handle)
+{
+    if (!isCurrent(handle))
+        return;
+    m_session.reset();
+    NMailAttachmentFileClose();
 }
 
 int NMailFacade::NMailSmtpSendMail(

@@ -30,6 +30,7 @@ public:
                               int apop) override;
     int NMailPop3GetMailStatus(int handle, int number, MailHeaderFields &fields, int flag) override;
     int NMailPop3GetMailSize(int handle, int number) override;
+    int NMailPop3GetUidl(int handle, int number, QString &uidl) override;
     int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body, int flag,
                          int option) override;
     int NMailAttachmentFileFirst(MailHeaderFields &fields, QString &body,
@@ -38,6 +39,7 @@ public:
     void NMailAttachmentFileClose() override;
     int NMailPop3DeleteMail(int handle, int number) override;
     int NMailPop3Close(int handle) override;
+    void NMailPop3Abort(int handle) override;
 
     int NMailSmtpSendMail(const std::optional<QString> &server, const std::optional<QString> &to,
                           const std::optional<QString> &cc, const std::optional<QString> &bcc,

@@ -1,20 +1,12 @@
 #include "transport/Receive.h"
 
 #include "core/Cp932.h"
-#include "core/TextFile.h"
-#include "shell/AccountFile.h"
-#include "shell/IdPassForm.h"
-#include "shell/MainForm.h"
 #include "store/MailStore.h"
-#include "transport/MailLibrary.h"
-#include "ui/App.h"
-#include "viewer/EditorCommands.h"
-#include "viewer/TyakuForm.h"
+#include "transport/ReceiveJournal.h"
+#include "transport/ReceivedRecord.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QProgressDialog>
+#include <QHash>
+#include <QSet>
 
 namespace orv {
 
@@ -22,10 +14,13 @@ namespace {
 
 const QString kAttachmentFolder = QStringLiteral("\\添付フォルダ\\");
 const QString kTemporaryMessage = QStringLiteral("\\添付フォルダ\\0.txt");
-const QString kNewMailPicture = QStringLiteral("\\新着画像\\1.jpg ");
-const QString kAttachmentNotice =
-    QStringLiteral("♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
-const QString kCrLf = QStringLiteral("\r\n");
+const QString kMailStaysOnServer =
+    QStringLiteral("\n受信を中止しました。このメールと残りのメールはサーバーに残っています。");
+const QString kError = QStringLiteral("エラー");
+
+constexpr int kNoConnection = -1;
+constexpr int kAttachmentNotWritten = -5;
+constexpr int kIncompleteSplitMessage = -6;
 
 // The folder as a text handed to the library: the resolved folder with its closing separator.
 QString folderText(const AppDir &appDir, const QString &programFolder)
@@ -33,230 +28,278 @@ QString folderText(const AppDir &appDir, const QString &programFolder)
     return appDir.resolve(programFolder) + QLatin1Char('/');
 }
 
-// Keeps the windows painting while the mail library works; input to other windows stays
-// blocked by the modal progress window.
-class ProgressWindow {
+bool cancelRequested()
+{
+    return QThread::currentThread()->isInterruptionRequested();
+}
+
+// The run as it goes on the worker thread: every call into the mail library, the store
+// and the journal happens here; the windows hear of it through the controller's signals.
+class WorkerRun {
 public:
-    ProgressWindow(QWidget *parent, int count, ReceiveRun &run)
-        : m_dialog(QStringLiteral("メールを受信しています。"), QStringLiteral("中止"), 0, count,
-                   parent)
+    WorkerRun(ReceiveRun &run, MailLibrary &mail, const ReceiveRequest &request,
+              ReceiveOutcome &outcome)
+        : m_run(run), m_mail(mail), m_request(request), m_outcome(outcome),
+          m_store(MailStore::ReceivedStore(request.appDir)), m_journal(request.appDir),
+          m_attachmentFolder(folderText(request.appDir, kAttachmentFolder)),
+          m_temporaryMessage(request.appDir.resolve(kTemporaryMessage))
     {
-        m_dialog.setObjectName(QStringLiteral("ReceiveProgress"));
-        m_dialog.setWindowTitle(App::applicationTitle());
-        m_dialog.setWindowModality(Qt::ApplicationModal);
-        m_dialog.setMinimumDuration(0);
-        m_dialog.setAutoClose(false);
-        m_dialog.setAutoReset(false);
-        QObject::connect(&m_dialog, &QProgressDialog::canceled, &run, &ReceiveRun::requestCancel);
     }
 
-    void show(int number, int count)
+    void run()
     {
-        // Repainting for every message of a fast run would cost more than the messages.
-        if (number == 1 || number == count || m_sinceRepaint.elapsed() >= kRepaintIntervalMs) {
-            m_dialog.setLabelText(
-                QStringLiteral("メールを受信しています。 %1 / %2").arg(number).arg(count));
-            m_dialog.setValue(number - 1);
-            m_dialog.show();
-            m_sinceRepaint.start();
+        if (m_request.pop3Server.isEmpty())
+            return;
+        const int handle = m_mail.NMailPop3Connect(m_request.pop3Server);
+        emit m_run.checkingMail();
+        // An unreachable server is no "no new mail": the user is told why.
+        if (handle == kNoConnection) {
+            if (!cancelRequested())
+                emit m_run.failed(m_mail.NMailGetMessage(), kError);
+            return;
         }
-        QCoreApplication::processEvents();
+        m_handle = handle;
+        receiveWithAccount();
+        m_outcome.mailLeftOnServer = m_handled.size() < m_count;
+        endSession();
     }
 
 private:
-    static constexpr qint64 kRepaintIntervalMs = 100;
-    QProgressDialog m_dialog;
-    QElapsedTimer m_sinceRepaint;
+    enum class Outcome { Continue, Stop };
+
+    void receiveWithAccount()
+    {
+        emit m_run.accountInUse(m_request.userId, m_request.password);
+        if (m_request.userId.isEmpty() || m_request.password.isEmpty()) {
+            emit m_run.credentialsNeeded();
+            return;
+        }
+        const int count = m_mail.NMailPop3Authenticate(m_handle, m_request.userId,
+                                                       m_request.password, m_request.apop ? -1 : 0);
+        if (count < 0) {
+            if (!cancelRequested())
+                emit m_run.failed(m_mail.NMailGetMessage(), kError);
+            return;
+        }
+        m_count = count;
+        if (count > 0)
+            receiveAll();
+    }
+
+    void receiveAll()
+    {
+        if (const Status loaded = m_journal.load(m_store); !loaded) {
+            stop(loaded.error() + kMailStaysOnServer);
+            return;
+        }
+        deleteJournaledByUidl();
+        for (int number = 1; number <= m_count; ++number) {
+            if (m_handled.contains(number))
+                continue;
+            if (cancelRequested()) {
+                m_outcome.cancelled = true;
+                break;
+            }
+            emit m_run.progress(number, m_count);
+            if (receiveOne(number) == Outcome::Stop)
+                break;
+        }
+    }
+
+    // Messages an earlier run stored but could not delete: known by their UIDL, they need
+    // not even be fetched.
+    void deleteJournaledByUidl()
+    {
+        for (int number = 1; number <= m_count; ++number) {
+            QString uidl;
+            if (m_mail.NMailPop3GetUidl(m_handle, number, uidl) < 0 || uidl.isEmpty())
+                continue;
+            m_uidls.insert(number, uidl);
+            if (m_journal.holds(receiveId(uidl, {}, 0)) && markDeleted(number) == Outcome::Stop)
+                return;
+        }
+    }
+
+    Outcome receiveOne(int number)
+    {
+        // The status call of old filled the same fields the fetch fills again; it is left
+        // out, as decoding every header twice costs more than it is worth.
+        MailHeaderFields fields;
+        QString body;
+        if (m_mail.NMailPop3GetMail(m_handle, number, fields, body, 0, 0) < 0) {
+            // A message that did not arrive whole (a dropped connection, a stall, a cancel)
+            // ends the run; it stays on the server.
+            if (cancelRequested())
+                m_outcome.cancelled = true;
+            else
+                stop(m_mail.NMailGetMessage(), kError);
+            return Outcome::Stop;
+        }
+        const int size = m_mail.NMailPop3GetMailSize(m_handle, number);
+        const QByteArray id =
+            receiveId(m_uidls.value(number), cp932::encode(fields.header), qMax(size, 0));
+        if (m_journal.holds(id))
+            return markDeleted(number);
+
+        const bool withNotice = mentionsAttachment(body);
+        const int attachments =
+            m_mail.NMailAttachmentFileFirst(fields, body, m_attachmentFolder, m_temporaryMessage,
+                                            wholeMessageText(fields.header, body));
+        m_mail.NMailAttachmentFileClose();
+        if (attachments == kAttachmentNotWritten) {
+            stop(m_mail.NMailGetMessage() + kMailStaysOnServer);
+            return Outcome::Stop;
+        }
+        if (attachments == kIncompleteSplitMessage)
+            emit m_run.failed(QStringLiteral("分割されたメールが全て揃っていません"), QString());
+
+        ReceivedMessage message{fields, stagedBody(body, withNotice), MailRecord()};
+        message.record = receivedRecord(message.fields, message.body);
+        if (store(id, message.record) == Outcome::Stop)
+            return Outcome::Stop;
+        ++m_outcome.received;
+        m_outcome.last = std::move(message);
+        if (markDeleted(number) == Outcome::Stop)
+            return Outcome::Stop;
+        emit m_run.messageStored(number, m_count);
+        return Outcome::Continue;
+    }
+
+    // The journal line goes first: a line whose record never arrived names nothing.
+    Outcome store(const QByteArray &id, MailRecord &record)
+    {
+        Status stored = m_journal.add(id, record);
+        if (stored)
+            stored = m_store.Append(record, nullptr, Durability::SyncedLater);
+        if (!stored) {
+            stop(stored.error() + kMailStaysOnServer);
+            return Outcome::Stop;
+        }
+        m_stored = true;
+        return Outcome::Continue;
+    }
+
+    Outcome markDeleted(int number)
+    {
+        if (m_mail.NMailPop3DeleteMail(m_handle, number) < 0) {
+            stop(m_mail.NMailGetMessage(), kError);
+            return Outcome::Stop;
+        }
+        m_handled.insert(number);
+        m_deletionsMarked = true;
+        return Outcome::Continue;
+    }
+
+    void stop(const QString &text, const QString &title = QString())
+    {
+        m_stopReported = true;
+        emit m_run.failed(text, title);
+    }
+
+    // The server deletes at QUIT: every stored record and the journal must be on disk first.
+    void endSession()
+    {
+        if (m_stored) {
+            Status synced = m_store.Sync();
+            if (synced)
+                synced = m_journal.sync();
+            if (!synced) {
+                // Without QUIT the session is dropped and the server keeps every message.
+                m_mail.NMailPop3Abort(m_handle);
+                m_outcome.mailLeftOnServer = true;
+                emit m_run.failed(synced.error() +
+                                      QStringLiteral("\nメールはサーバーに残っています。"),
+                                  QString());
+                return;
+            }
+        }
+        m_outcome.storeSynced = true;
+        if (m_deletionsMarked)
+            emit m_run.storeSynced();
+        if (m_mail.NMailPop3Close(m_handle) < 0) {
+            reportUnconfirmedDeletions();
+            return;
+        }
+        if (m_deletionsMarked) {
+            if (const Status cleared = m_journal.clear(); !cleared)
+                emit m_run.failed(cleared.error(), QString());
+        }
+    }
+
+    // The messages stored stay on the server until the next run, which deletes them
+    // without storing them again; a session that already failed has said enough.
+    void reportUnconfirmedDeletions()
+    {
+        if (!m_deletionsMarked || m_stopReported || m_outcome.cancelled)
+            return;
+        emit m_run.failed(m_mail.NMailGetMessage() +
+                              QStringLiteral("\n受信したメールは保存しました。サーバーからは"
+                                             "次回の受信のときに削除します。"),
+                          kError);
+    }
+
+    ReceiveRun &m_run;
+    MailLibrary &m_mail;
+    const ReceiveRequest &m_request;
+    ReceiveOutcome &m_outcome;
+    MailStore m_store;
+    ReceiveJournal m_journal;
+    // Resolved once: listing the folders again for every message costs more than a message.
+    const QString m_attachmentFolder;
+    const QString m_temporaryMessage;
+    int m_handle = kNoConnection;
+    int m_count = 0;
+    QHash<int, QString> m_uidls;
+    QSet<int> m_handled;
+    bool m_stored = false;
+    bool m_deletionsMarked = false;
+    bool m_stopReported = false;
 };
 
 } // namespace
 
-ReceiveRun::ReceiveRun(App &app, MainForm &mainForm) : m_app(app), m_mainForm(mainForm) {}
-
-void ReceiveRun::run()
+ReceiveRun::ReceiveRun(MailLibrary &mail, ReceiveRequest request, QObject *parent)
+    : QObject(parent), m_mail(mail), m_request(std::move(request))
 {
-    if (!m_app.state().serverSettings.pop3Server.isEmpty()) {
-        const int handle = connect();
-        if (handle != -1) {
-            if (loadAccount()) {
-                if (const int count = authenticate(handle); count > 0)
-                    receiveAll(handle, count);
-            }
-            closeSession(handle);
-        }
-    }
-    announce();
+    qRegisterMetaType<ReceiveOutcome>();
+    m_thread.setObjectName(QStringLiteral("ReceiveRun"));
+    connect(
+        &m_thread, &QThread::started, &m_thread, [this] { work(); }, Qt::DirectConnection);
+    connect(&m_thread, &QThread::finished, this, &ReceiveRun::onThreadFinished);
 }
 
-void ReceiveRun::closeSession(int handle)
+ReceiveRun::~ReceiveRun()
 {
-    // The server deletes at QUIT: every stored record must be on disk before it is sent.
-    if (m_received > 0) {
-        if (const Status synced = MailStore::ReceivedStore(m_app.appDir()).Sync(); !synced) {
-            // Without QUIT the session is dropped and the server keeps every message.
-            showError(synced.error() + QStringLiteral("\nサーバーのメールは削除していません。"));
-            return;
-        }
-    }
-    m_app.mail().NMailPop3Close(handle);
+    m_thread.requestInterruption();
+    m_thread.quit();
+    m_thread.wait();
 }
 
-int ReceiveRun::connect()
+void ReceiveRun::start()
 {
-    const int handle = m_app.mail().NMailPop3Connect(m_app.state().serverSettings.pop3Server);
-    m_mainForm.setStatusLine(QStringLiteral("メールのチェックをしています。"));
-    // An unreachable server is no "no new mail": the user is told why.
-    if (handle == -1)
-        showError(m_app.mail().NMailGetMessage(), QStringLiteral("エラー"));
-    return handle;
+    if (m_started)
+        return;
+    m_started = true;
+    m_thread.start();
 }
 
-bool ReceiveRun::loadAccount()
+void ReceiveRun::requestCancel()
 {
-    const AccountCredentials saved = AccountFile(m_app.appDir()).read();
-    IdPassForm *dialog = m_app.forms().get<IdPassForm>();
-    dialog->IdText()->setText(saved.userId);
-    dialog->PassText()->setText(saved.password);
-    m_app.state().accountCredentials = saved;
-    if (saved.userId.isEmpty() || saved.password.isEmpty()) {
-        m_app.forms().show<IdPassForm>();
-        return false;
-    }
-    return true;
+    m_cancelRequested = true;
+    m_thread.requestInterruption();
 }
 
-int ReceiveRun::authenticate(int handle)
+void ReceiveRun::work()
 {
-    const AccountCredentials &account = m_app.state().accountCredentials;
-    const int apop = m_app.state().serverSettings.apop != 0 ? -1 : 0;
-    const int count =
-        m_app.mail().NMailPop3Authenticate(handle, account.userId, account.password, apop);
-    if (count < 0)
-        showError(m_app.mail().NMailGetMessage(), QStringLiteral("エラー"));
-    return count;
+    WorkerRun(*this, m_mail, m_request, m_outcome).run();
+    if (m_cancelRequested)
+        m_outcome.cancelled = true;
+    m_thread.quit();
 }
 
-void ReceiveRun::receiveAll(int handle, int count)
+void ReceiveRun::onThreadFinished()
 {
-    ProgressWindow progress(&m_mainForm, count, *this);
-    for (int number = 1; number <= count && !m_cancelRequested; ++number) {
-        progress.show(number, count);
-        if (receiveOne(handle, number) == Outcome::Stop)
-            break;
-        emit messageStored(number, count);
-    }
-    // Each message overwrites the temporary file; creating and deleting it for every
-    // message would cost more than storing the message.
-    QFile::remove(m_app.appDir().resolve(kTemporaryMessage));
-}
-
-ReceiveRun::Outcome ReceiveRun::receiveOne(int handle, int number)
-{
-    MailLibrary &mail = m_app.mail();
-    MailHeaderFields fields;
-    QString body;
-    mail.NMailPop3GetMailStatus(handle, number, fields, 0);
-    mail.NMailPop3GetMailSize(handle, number);
-    // A message that did not arrive whole (a dropped connection, a timeout) ends the run;
-    // it stays on the server.
-    if (mail.NMailPop3GetMail(handle, number, fields, body, 0, 0) < 0) {
-        showError(mail.NMailGetMessage(), QStringLiteral("エラー"));
-        return Outcome::Stop;
-    }
-
-    const bool mentionsAttachment = body.contains(QStringLiteral("attachment"));
-    m_mainForm.clearClock();
-
-    bool written = false;
-    const QString wholeMessage = wholeMessageThroughTemporaryFile(fields.header, body, &written);
-    if (!written)
-        return Outcome::Stop;
-    const AppDir &appDir = m_app.appDir();
-    const int attachments =
-        mail.NMailAttachmentFileFirst(fields, body, folderText(appDir, kAttachmentFolder),
-                                      appDir.resolve(kTemporaryMessage), wholeMessage);
-    mail.NMailAttachmentFileClose();
-    reportAttachmentResult(attachments);
-
-    TyakuForm *viewer = m_app.forms().get<TyakuForm>();
-    viewer->Text7()->setText(fields.subject);
-    viewer->Text8()->setText(fields.from);
-    viewer->Text9()->setText(fields.date);
-    setEditorText(*viewer->rtfEd(), mentionsAttachment ? body + kCrLf + kAttachmentNotice : body);
-
-    if (!storeStagedMessage())
-        return Outcome::Stop;
-    mail.NMailPop3DeleteMail(handle, number);
-    ++m_received;
-    return Outcome::Continue;
-}
-
-QString ReceiveRun::wholeMessageThroughTemporaryFile(const QString &header, const QString &body,
-                                                     bool *ok)
-{
-    const QString path = m_app.appDir().resolve(kTemporaryMessage);
-    QFile file(path);
-    const QByteArray bytes = cp932::encode(header + kCrLf + body + kCrLf);
-    *ok = file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-          file.write(bytes) == bytes.size() && file.flush();
-    if (!*ok) {
-        showError(fileFailure(path, QStringLiteral("書き込み"), file.errorString()).error() +
-                  QStringLiteral(
-                      "\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));
-        file.close();
-        QFile::remove(path);
-        return {};
-    }
-    file.close();
-    return joinLinesWithCrLf(cp932::decode(bytes));
-}
-
-void ReceiveRun::reportAttachmentResult(int result)
-{
-    if (result == -5)
-        showError(QStringLiteral("添付ファイルをオープンできません"));
-    else if (result == -6)
-        showError(QStringLiteral("分割されたメールが全て揃っていません"));
-}
-
-bool ReceiveRun::storeStagedMessage()
-{
-    TyakuForm *viewer = m_app.forms().get<TyakuForm>();
-    MailRecord &buffer = m_app.state().receivedBuffer;
-    buffer.setSubject(trimBlanks(viewer->Text7()->text()));
-    buffer.setDate(trimBlanks(viewer->Text9()->text()));
-    buffer.setAddress(trimBlanks(viewer->Text8()->text()));
-    buffer.setBody(trimBlanks(editorText(*viewer->rtfEd())));
-    MailStore store = MailStore::ReceivedStore(m_app.appDir());
-    const Status stored = store.Append(buffer, nullptr, Durability::SyncedLater);
-    if (!stored)
-        showError(stored.error() +
-                  QStringLiteral(
-                      "\n受信を中止しました。このメールと残りのメールはサーバーに残っています。"));
-    return stored.ok();
-}
-
-void ReceiveRun::announce()
-{
-    if (m_received > 0) {
-        m_mainForm.Play();
-        m_mainForm.setResultLabel(QString::number(m_received) +
-                                  QStringLiteral("の新着メール有り。"));
-        m_mainForm.showPicture(kNewMailPicture);
-    } else {
-        m_mainForm.setResultLabel(QStringLiteral("新着メール無し。"));
-    }
-}
-
-void ReceiveRun::showError(const QString &text, const QString &title)
-{
-    m_app.showMessage(&m_mainForm, {text, title, QMessageBox::Ok, QMessageBox::NoIcon});
-}
-
-void Receive(App &app, MainForm &mainForm)
-{
-    ReceiveRun run(app, mainForm);
-    run.run();
+    emit finished(m_outcome);
 }
 
 } // namespace orv

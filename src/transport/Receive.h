@@ -1,57 +1,96 @@
 #pragma once
 
+#include "core/AppDir.h"
+#include "store/MailRecord.h"
+#include "transport/MailLibrary.h"
+
+#include <QMetaType>
 #include <QObject>
 #include <QString>
+#include <QThread>
+
+#include <atomic>
+#include <optional>
 
 namespace orv {
 
-class App;
-class MainForm;
+// What a receive run needs, taken when it starts.
+struct ReceiveRequest {
+    AppDir appDir;
+    QString pop3Server;
+    bool apop = false;
+    // The account as saved in the account file.
+    QString userId;
+    QString password;
+};
 
-// One receive run: every message waiting on the POP3 server is fetched, its attachments
-// expanded, its record appended to the received store and only then deleted on the
-// server; the main window announces the result. A message whose record cannot be stored
-// stops the run and stays on the server with every later one.
+// The last message a run stored, for the viewer and the reply window.
+struct ReceivedMessage {
+    MailHeaderFields fields; // decoded subject, date and sender
+    QString body;            // the staged body, notice included
+    MailRecord record;       // as appended to the received store
+};
+
+struct ReceiveOutcome {
+    int received = 0;              // messages stored by this run
+    bool storeSynced = false;      // what was stored is on disk
+    bool mailLeftOnServer = false; // the run stopped before every message was handled
+    bool cancelled = false;
+    std::optional<ReceivedMessage> last;
+
+    // The tune, the count and the new-mail picture are for mail that is safely stored.
+    bool announcesNewMail() const { return received > 0 && storeSynced; }
+};
+
+// One receive run. The GUI thread owns this controller; the run itself goes on a worker
+// thread that owns the connection, so no window ever waits on the network. Every waiting
+// message is fetched, its attachments expanded, its record appended to the received store
+// and only then deleted on the server; the store and the receive journal are on disk before
+// QUIT. A message that cannot be stored whole (its record or one of its attachments) stops
+// the run and stays on the server with every later one. Everything the windows show comes
+// through the signals.
 class ReceiveRun : public QObject {
     Q_OBJECT
 public:
-    ReceiveRun(App &app, MainForm &mainForm);
+    ReceiveRun(MailLibrary &mail, ReceiveRequest request, QObject *parent = nullptr);
+    // Stops the run and waits for the worker: the mail library is never left working alone.
+    ~ReceiveRun() override;
 
-    // Runs to the end, with a modal progress window ("i / N") while messages arrive.
-    void run();
-
-    // Stops the run after the message in progress; what is stored is deleted on the
-    // server, the rest stays there.
-    void requestCancel() { m_cancelRequested = true; }
-
-    // How many messages this run stored.
-    int received() const { return m_received; }
+    void start();
+    // Ends the run at once: a message in transfer stays on the server, what is stored is
+    // deleted there.
+    void requestCancel();
+    bool isRunning() const { return m_thread.isRunning(); }
 
 signals:
+    // The connection was attempted (whatever its outcome): the main window says so.
+    void checkingMail();
+    // The saved account is now the one in use.
+    void accountInUse(const QString &userId, const QString &password);
+    // The saved account lacks a user ID or a password; nothing is fetched.
+    void credentialsNeeded();
+    // Message `number` of `count` is being received.
+    void progress(int number, int count);
+    // Message `number` is stored and marked for deletion.
     void messageStored(int number, int count);
+    // The store and the journal are on disk; QUIT follows.
+    void storeSynced();
+    // Something the user must read; an empty title means the application title.
+    void failed(const QString &text, const QString &title);
+    void finished(const ReceiveOutcome &outcome);
 
 private:
-    enum class Outcome { Continue, Stop };
+    void work();
+    void onThreadFinished();
 
-    int connect();
-    void closeSession(int handle);
-    bool loadAccount();
-    int authenticate(int handle);
-    void receiveAll(int handle, int count);
-    Outcome receiveOne(int handle, int number);
-    QString wholeMessageThroughTemporaryFile(const QString &header, const QString &body, bool *ok);
-    void reportAttachmentResult(int result);
-    bool storeStagedMessage();
-    void announce();
-    void showError(const QString &text, const QString &title = QString());
-
-    App &m_app;
-    MainForm &m_mainForm;
-    bool m_cancelRequested = false;
-    int m_received = 0;
+    MailLibrary &m_mail;
+    ReceiveRequest m_request;
+    ReceiveOutcome m_outcome;
+    QThread m_thread;
+    std::atomic<bool> m_cancelRequested{false};
+    bool m_started = false;
 };
 
-// The main window's Receive command.
-void Receive(App &app, MainForm &mainForm);
-
 } // namespace orv
+
+Q_DECLARE_METATYPE(orv::ReceiveOutcome)

@@ -1,6 +1,7 @@
 #include "core/Cp932.h"
 #include "shell/IdPassForm.h"
 #include "shell/MainForm.h"
+#include "shell/ReceiveCommand.h"
 #include "store/MailStore.h"
 #include "support/Pop3TestServer.h"
 #include "support/ScriptedPop3Server.h"
@@ -14,8 +15,15 @@
 #include "viewer/TyakuForm.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPointer>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 
 #include <unistd.h>
 
@@ -102,7 +110,23 @@ protected:
                                    "[EXEINI]\r\nNAME=" + user.toUtf8() +
                                        "\r\nNAME2=" + password.toUtf8() + "\r\nNAME3=1\r\n");
     }
-    void receive() { Receive(*fixture->app, *mainForm); }
+    // Runs the main window's Receive command to its end.
+    ReceiveOutcome receive()
+    {
+        ReceiveRun *run = Receive(*fixture->app, *mainForm);
+        EXPECT_NE(run, nullptr);
+        if (!run)
+            return {};
+        QSignalSpy finished(run, &ReceiveRun::finished);
+        EXPECT_TRUE(finished.wait(60000));
+        return finished.isEmpty() ? ReceiveOutcome() : finished[0][0].value<ReceiveOutcome>();
+    }
+    ReceiveRequest request()
+    {
+        return ReceiveRequest{fixture->app->appDir(),
+                              fixture->app->state().serverSettings.pop3Server, false, server.user(),
+                              server.password()};
+    }
 
     MailStore store() { return MailStore::ReceivedStore(fixture->app->appDir()); }
     std::vector<MailRecord> storedRecords()
@@ -346,21 +370,114 @@ TEST_F(ReceiveTest, AConnectionDroppedInTheMiddleOfAMessageLosesNothing)
     EXPECT_EQ(fixture->messageBoxes->shown[0].title, QStringLiteral("エラー"));
 }
 
-TEST_F(ReceiveTest, CancelStopsAfterTheMessageInProgress)
+TEST_F(ReceiveTest, ACancelBetweenMessagesKeepsTheRestOnTheServer)
 {
     start();
     for (const char *subject : {"one", "two", "three"})
         server.deliver(message(subject, "text"));
-    ReceiveRun run(*fixture->app, *mainForm);
-    QObject::connect(&run, &ReceiveRun::messageStored, &run, [&run](int number, int) {
+    ReceiveRun run(fixture->app->mail(), request());
+    // Straight from the worker thread, so the cancel lands before the next message.
+    QObject::connect(&run, &ReceiveRun::messageStored, [&run](int number, int) {
         if (number == 1)
             run.requestCancel();
     });
-    run.run();
+    QSignalSpy finished(&run, &ReceiveRun::finished);
+    run.start();
+    ASSERT_TRUE(finished.wait(60000));
 
+    const ReceiveOutcome outcome = finished[0][0].value<ReceiveOutcome>();
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(outcome.received, 1);
+    EXPECT_TRUE(outcome.mailLeftOnServer);
     EXPECT_EQ(storedRecords().size(), 1u);
-    EXPECT_EQ(server.messages().size(), 2);
-    EXPECT_EQ(resultLabel(), QStringLiteral("1の新着メール有り。"));
+    EXPECT_EQ(server.messages().size(), 2) << "the stored message was deleted at QUIT";
+}
+
+TEST_F(ReceiveTest, TheWindowsStayLiveAndCancelActsAtOnceWhileAServerStalls)
+{
+    test::FaultScript script;
+    for (const char *subject : {"one", "two", "three"})
+        script.messages.append(message(subject, "text"));
+    script.stallDuringRetrOf = 2;
+    test::ScriptedPop3Server faulty(script);
+    pop3::Options options = trusting();
+    options.quitAfterCancelMs = 300;
+    start(std::make_unique<NMailFacade>(nullptr, options));
+    fixture->app->state().serverSettings.pop3Server = faulty.setting();
+
+    ReceiveRun *run = Receive(*fixture->app, *mainForm);
+    ASSERT_NE(run, nullptr);
+    QSignalSpy finished(run, &ReceiveRun::finished);
+    QPointer<QProgressDialog> progress;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (progress = mainForm->findChild<QProgressDialog *>(QStringLiteral("ReceiveProgress"))) &&
+            progress->isVisible(),
+        10000);
+    QTRY_COMPARE_WITH_TIMEOUT(storedRecords().size(), 1u, 10000);
+
+    // While the worker waits on the silent server the event loop keeps turning.
+    QElapsedTimer sinceTurn;
+    qint64 longestGap = 0;
+    QTimer turns;
+    QObject::connect(&turns, &QTimer::timeout,
+                     [&] { longestGap = qMax(longestGap, sinceTurn.restart()); });
+    sinceTurn.start();
+    turns.start(5);
+    QTest::qWait(400);
+    turns.stop();
+    EXPECT_LT(longestGap, 100);
+
+    QPushButton *cancel = progress->findChild<QPushButton *>();
+    ASSERT_NE(cancel, nullptr);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    EXPECT_TRUE(!progress || !progress->isVisible()) << "the window goes with the click";
+    ASSERT_TRUE(finished.wait(5000));
+    const ReceiveOutcome outcome = finished[0][0].value<ReceiveOutcome>();
+    EXPECT_TRUE(outcome.cancelled);
+    EXPECT_EQ(storedRecords().size(), 1u);
+    EXPECT_TRUE(faulty.finish().deleted.isEmpty()) << "the stalled server never saw QUIT through";
+    EXPECT_TRUE(fixture->messageBoxes->shown.empty()) << messageTexts().join(u'\n').toStdString();
+}
+
+TEST_F(ReceiveTest, AStopWithNothingStoredSaysMailIsWaiting)
+{
+    start(std::make_unique<FailingFetch>(trusting(), 1));
+    server.deliver(message("one", "first"));
+    const ReceiveOutcome outcome = receive();
+    EXPECT_TRUE(outcome.mailLeftOnServer);
+    EXPECT_EQ(resultLabel(), QStringLiteral("サーバーにメールが残っています。"));
+    EXPECT_TRUE(fixture->tune->calls.isEmpty());
+    EXPECT_EQ(server.messages().size(), 1);
+}
+
+TEST_F(ReceiveTest, AnAttachmentThatCannotBeWrittenKeepsItsMessageAndTheRestOnTheServer)
+{
+    start();
+    const QByteArray withAttachment = "--b1\r\nContent-Type: text/plain\r\n\r\nsee the file\r\n"
+                                      "--b1\r\nContent-Type: application/octet-stream\r\n"
+                                      "Content-Disposition: attachment; filename=\"report.pdf\"\r\n"
+                                      "Content-Transfer-Encoding: base64\r\n\r\n" +
+                                      QByteArray("payload").toBase64() + "\r\n--b1--";
+    const QByteArray mixed =
+        "MIME-Version: 1.0\r\nContent-Type: multipart/mixed; boundary=\"b1\"\r\n";
+    server.deliver(message("plain", "no files"));
+    server.deliver(message("files", withAttachment, mixed));
+    server.deliver(message("later", "no files either"));
+    QDir(fixture->folder.file(QStringLiteral("\\添付フォルダ"))).removeRecursively();
+
+    receive();
+
+    const std::vector<MailRecord> records = storedRecords();
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(trimBlanks(records[0].subject()), QStringLiteral("plain"));
+    ASSERT_EQ(fixture->messageBoxes->shown.size(), 1u) << messageTexts().join(u'\n').toStdString();
+    const QString text = fixture->messageBoxes->shown[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("report.pdf"))) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("サーバーに残っています"))) << text.toStdString();
+    const QList<QByteArray> left = server.messages();
+    ASSERT_EQ(left.size(), 2);
+    EXPECT_TRUE(left[0].contains("Subject: files"));
+    EXPECT_TRUE(left[1].contains("Subject: later"));
 }
 
 } // namespace

@@ -84,6 +84,7 @@ public:
     int NMailPop3Authenticate(int, const QString &, const QString &, int) override { return -1; }
     int NMailPop3GetMailStatus(int, int, MailHeaderFields &, int) override { return -1; }
     int NMailPop3GetMailSize(int, int) override { return -1; }
+    int NMailPop3GetUidl(int, int, QString &) override { return -1; }
     int NMailPop3GetMail(int, int, MailHeaderFields &, QString &, int, int) override { return -1; }
     int NMailAttachmentFileFirst(MailHeaderFields &, QString &, const QString &, const QString &,
                                  const QString &) override
@@ -93,6 +94,7 @@ public:
     void NMailAttachmentFileClose() override {}
     int NMailPop3DeleteMail(int, int) override { return -1; }
     int NMailPop3Close(int) override { return -1; }
+    void NMailPop3Abort(int) override {}
     int NMailSmtpSendMail(const std::optional<QString> &, const std::optional<QString> &,
                           const std::optional<QString> &, const std::optional<QString> &,
                           const std::optional<QString> &, const std::optional<QString> &,

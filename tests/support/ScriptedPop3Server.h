@@ -18,11 +18,15 @@ namespace orv::test {
 struct FaultScript {
     QByteArray greeting = "+OK scripted server ready <1234.5678@orvaine.test>";
     bool pipelining = true;
+    bool uidl = true;
     QList<QByteArray> messages;
     bool stallGreeting = false;
     int dropDuringRetrOf = 0;
     int stallDuringRetrOf = 0;
     int shortRetrOf = 0;
+    // Sends half of this message, then one byte every `trickleIntervalMs`.
+    int trickleDuringRetrOf = 0;
+    int trickleIntervalMs = 100;
     QByteArray garbleReplyTo;
     // Holds back the first RETR reply, so that pipelined commands are surely waiting.
     int firstRetrDelayMs = 0;
@@ -93,7 +97,7 @@ private:
             if (verb == m_script.garbleReplyTo) {
                 reply(socket, "HELLO, this is not POP3\r\n");
             } else if (verb == "CAPA") {
-                reply(socket, "+OK\r\nUSER\r\nUIDL\r\n" +
+                reply(socket, "+OK\r\nUSER\r\n" + QByteArray(m_script.uidl ? "UIDL\r\n" : "") +
                                   QByteArray(m_script.pipelining ? "PIPELINING\r\n" : "") +
                                   ".\r\n");
             } else if (verb == "LIST") {
@@ -102,7 +106,7 @@ private:
                     list += QByteArray::number(i + 1) + ' ' +
                             QByteArray::number(m_script.messages[i].size()) + "\r\n";
                 reply(socket, list + ".\r\n");
-            } else if (verb == "UIDL") {
+            } else if (verb == "UIDL" && m_script.uidl) {
                 QByteArray list = "+OK\r\n";
                 for (int i = 1; i <= m_script.messages.size(); ++i)
                     list += QByteArray::number(i) + " uid" + QByteArray::number(i) + "\r\n";
@@ -143,6 +147,11 @@ private:
             waitUntilStopped(socket);
             return false;
         }
+        if (number == m_script.trickleDuringRetrOf) {
+            reply(socket, half);
+            trickle(socket, message.mid(message.size() / 2));
+            return false;
+        }
         // A message ended early but properly terminated: only its header arrives.
         const QByteArray sent = number == m_script.shortRetrOf
                                     ? message.left(message.indexOf("\r\n\r\n") + 4)
@@ -155,6 +164,14 @@ private:
     {
         socket.write(bytes);
         socket.waitForBytesWritten(1000);
+    }
+
+    void trickle(QTcpSocket &socket, const QByteArray &rest)
+    {
+        for (qsizetype i = 0; !m_stop && socket.state() == QAbstractSocket::ConnectedState; ++i) {
+            socket.waitForReadyRead(m_script.trickleIntervalMs);
+            reply(socket, rest.mid(i % rest.size(), 1));
+        }
     }
 
     void waitUntilStopped(QTcpSocket &socket)

@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -104,6 +105,62 @@ TEST(Pop3Faults, SilentServerTimesOut)
         EXPECT_NE(receiver.message().find("応答がありません"), std::string::npos)
             << receiver.message();
     }
+}
+
+// A byte now and then keeps the silence short but cannot hold a session for ever.
+TEST(Pop3Faults, ATrickleBelowTheRateFloorEndsTheSessionAsAStall)
+{
+    FaultScript script;
+    script.messages = threeMessages();
+    script.trickleDuringRetrOf = 1;
+    script.trickleIntervalMs = 50;
+    ScriptedPop3Server server(script);
+    pop3::Options options = shortTimeouts();
+    options.rateWindowMs = 600;
+    options.minimumBytesPerWindow = 1024;
+
+    QElapsedTimer timer;
+    timer.start();
+    Receiver receiver(server.setting(), options);
+    ASSERT_EQ(receiver.login(), 3);
+    EXPECT_LT(receiver.get(1), 0);
+    EXPECT_GE(timer.elapsed(), 600);
+    EXPECT_LT(timer.elapsed(), 5000);
+    EXPECT_NE(receiver.message().find("遅すぎる"), std::string::npos) << receiver.message();
+}
+
+// The session waits on a worker thread; asking that thread to stop ends any wait at once
+// and leaves the session able to say QUIT.
+TEST(Pop3Faults, AnInterruptedWaitEndsWithinAFewTensOfMilliseconds)
+{
+    FaultScript script;
+    script.messages = threeMessages();
+    script.stallDuringRetrOf = 2;
+    ScriptedPop3Server server(script);
+    pop3::Options options = shortTimeouts();
+    options.stallTimeoutMs = 60000;
+    options.quitAfterCancelMs = 200;
+
+    int stored = 0;
+    int closed = 0;
+    std::unique_ptr<QThread> worker(QThread::create([&] {
+        Receiver receiver(server.setting(), options);
+        receiver.login();
+        stored = receiver.get(1);
+        receiver.library.NMailPop3DeleteMail(receiver.handle, 1);
+        receiver.get(2);
+        closed = receiver.library.NMailPop3Close(receiver.handle);
+    }));
+    worker->start();
+    QThread::msleep(300);
+    QElapsedTimer sinceRequest;
+    sinceRequest.start();
+    worker->requestInterruption();
+    ASSERT_TRUE(worker->wait(5000));
+    EXPECT_EQ(stored, 0);
+    EXPECT_LT(sinceRequest.elapsed(), 1000) << "QUIT's wait is bounded after a cancel";
+    EXPECT_LT(closed, 0) << "the stalled server never answered QUIT";
+    EXPECT_TRUE(server.finish().deleted.isEmpty());
 }
 
 TEST(Pop3Faults, GarbledOrShortRepliesAreErrorsNeverSuccess)

@@ -2,10 +2,12 @@
 
 #include "transport/mime/AttachmentFiles.h"
 #include "transport/mime/Charsets.h"
+#include "transport/mime/FlowedText.h"
 #include "transport/mime/GMimeSupport.h"
 #include "transport/mime/HeaderText.h"
 #include "transport/mime/HtmlText.h"
 
+#include <QFile>
 #include <QStringList>
 
 namespace orv::mime {
@@ -68,7 +70,15 @@ QString partText(GMimePart *part)
     const QByteArray contentType = rawHeaderValue(GMIME_OBJECT(part), "Content-Type");
     const QByteArray charset =
         headers::parameter(contentType, "charset").value_or(QString()).toLatin1();
-    return withCrLf(charsets::decode(transferDecodedContent(part), charset));
+    const QString text = withCrLf(charsets::decode(transferDecodedContent(part), charset));
+    const auto parameterIs = [&contentType](const char *name, const char *value) {
+        return headers::parameter(contentType, name)
+                   .value_or(QString())
+                   .compare(QLatin1String(value), Qt::CaseInsensitive) == 0;
+    };
+    if (!hasMimeType(GMIME_OBJECT(part), "text", "plain") || !parameterIs("format", "flowed"))
+        return text;
+    return unflowed(text, parameterIs("delsp", "yes"));
 }
 
 QString generatedName(GMimeObject *object, int number)
@@ -166,20 +176,31 @@ private:
         m_bodyParts.append(hasMimeType(object, "text", "html") ? htmlToPlainText(text) : text);
     }
 
+    // A message whose attachments cannot all be written stays on the server and comes
+    // again: the files it did write go, so that they do not come twice.
     void saveAttachment(GMimeObject *object, const QByteArray &bytes)
     {
+        if (!m_writeError.isEmpty())
+            return;
         const QString fallback = generatedName(object, m_written + 1);
         const QString name = attachments::safeFileName(declaredFileName(object), fallback);
-        const Status status = attachments::writeNewFile(m_folder, name, bytes);
-        if (status)
+        QString path;
+        const Status status = attachments::writeNewFile(m_folder, name, bytes, &path);
+        if (status) {
             ++m_written;
-        else if (m_writeError.isEmpty())
-            m_writeError = status.error();
+            m_writtenPaths.append(path);
+            return;
+        }
+        m_writeError = status.error();
+        for (const QString &written : std::as_const(m_writtenPaths))
+            QFile::remove(written);
+        m_writtenPaths.clear();
     }
 
     QString m_folder;
     QStringList m_bodyParts;
     int m_written = 0;
+    QStringList m_writtenPaths;
     bool m_incomplete = false;
     QString m_writeError;
 };

@@ -1,8 +1,13 @@
 #include "transport/pop3/Pop3Session.h"
 
 #include <QCryptographicHash>
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QThread>
+#include <QTimer>
 
 namespace orv::pop3 {
 
@@ -10,6 +15,9 @@ namespace {
 
 // Lists and capability blocks are small; a server sending more is not a POP3 server.
 constexpr qsizetype kListLimit = 64 * 1024 * 1024;
+
+// The longest a wait goes without looking whether the run was cancelled.
+constexpr int kWaitSliceMs = 25;
 
 // A message may arrive larger than LIST said (servers that count LF line ends), never
 // without bound.
@@ -85,17 +93,21 @@ Status Session::connectSocket(const ServerAddress &address)
     m_socket->setSslConfiguration(configuration);
     m_socket->setPeerVerifyName(address.host);
 
-    if (address.tls == TlsMode::Implicit) {
+    if (address.tls == TlsMode::Implicit)
         m_socket->connectToHostEncrypted(address.host, address.port);
-        if (!m_socket->waitForEncrypted(m_options.connectTimeoutMs))
-            return broken(QStringLiteral("POP3サーバー「%1」に接続できません。（%2）")
-                              .arg(address.host, connectionReason()));
-    } else {
+    else
         m_socket->connectToHost(address.host, address.port);
-        if (!m_socket->waitForConnected(m_options.connectTimeoutMs))
-            return broken(QStringLiteral("POP3サーバー「%1」に接続できません。（%2）")
-                              .arg(address.host, connectionReason()));
-    }
+    const bool implicitTls = address.tls == TlsMode::Implicit;
+    const bool ready = waitForSocket(
+        [this, implicitTls] {
+            return implicitTls ? m_socket->isEncrypted()
+                               : m_socket->state() == QAbstractSocket::ConnectedState;
+        },
+        m_options.connectTimeoutMs);
+    if (!ready)
+        return interrupted() ? cancelledStatus()
+                             : broken(QStringLiteral("POP3サーバー「%1」に接続できません。（%2）")
+                                          .arg(address.host, connectionReason()));
     // Pipelined commands are small; waiting to coalesce them only adds round trips.
     m_socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     return Status::success();
@@ -115,9 +127,12 @@ Status Session::startTls()
             QStringLiteral("POP3サーバー「%1」が暗号化の開始前に余分なデータを送りました。")
                 .arg(m_address.host));
     m_socket->startClientEncryption();
-    if (!m_socket->waitForEncrypted(m_options.connectTimeoutMs))
-        return broken(QStringLiteral("POP3サーバー「%1」との暗号化通信を確立できません。（%2）")
-                          .arg(m_address.host, connectionReason()));
+    if (!waitForSocket([this] { return m_socket->isEncrypted(); }, m_options.connectTimeoutMs))
+        return interrupted()
+                   ? cancelledStatus()
+                   : broken(
+                         QStringLiteral("POP3サーバー「%1」との暗号化通信を確立できません。（%2）")
+                             .arg(m_address.host, connectionReason()));
     return readCapabilities();
 }
 
@@ -355,9 +370,17 @@ Status Session::quit()
     if (!isOpen())
         return Status::failure(notConnected().error() +
                                QStringLiteral("削除の指示は反映されていません。"));
+    // After a cancel the replies still in flight are read to reach QUIT's, within a short
+    // deadline: a cancelled run must end soon, and without QUIT nothing is deleted.
+    const bool afterCancel = interrupted();
+    m_ignoreInterruption = true;
+    m_quitDeadlineMs = afterCancel ? m_options.quitAfterCancelMs : -1;
     Reply reply;
     const Status sent = awaitReply(send("QUIT", Kind::Quit), reply);
-    m_socket->disconnectFromHost();
+    m_ignoreInterruption = false;
+    m_quitDeadlineMs = -1;
+    if (m_socket)
+        m_socket->disconnectFromHost();
     abort();
     if (!sent)
         return Status::failure(sent.error() + QStringLiteral("削除の指示は反映されていません。"));
@@ -385,6 +408,8 @@ void Session::abort()
     m_uniqueIds.clear();
     m_capabilities.clear();
     m_apopTimestamp.clear();
+    m_windowWaitedMs = 0;
+    m_windowBytes = 0;
 }
 
 bool Session::isOpen() const
@@ -405,7 +430,9 @@ quint64 Session::send(const QByteArray &command, Kind kind, int number, bool mul
     if (kind == Kind::Retr)
         m_retrInFlight.insert(number);
     m_socket->write(command + "\r\n");
-    m_socket->flush();
+    // Deletions travel together with whatever goes out next: one write for many of them.
+    if (kind != Kind::Dele)
+        m_socket->flush();
     return id;
 }
 
@@ -485,16 +512,82 @@ void Session::deliver(const Pending &pending, Reply &&reply)
 
 Status Session::waitForBytes()
 {
-    if (m_socket->bytesAvailable() == 0 && !m_socket->waitForReadyRead(m_options.stallTimeoutMs)) {
-        if (m_socket->error() == QAbstractSocket::SocketTimeoutError)
+    m_cancelled = false;
+    if (m_socket->bytesToWrite() > 0)
+        m_socket->flush();
+    QElapsedTimer silence;
+    silence.start();
+    while (m_socket->bytesAvailable() == 0) {
+        if (interrupted())
+            return cancelledStatus();
+        QElapsedTimer slice;
+        slice.start();
+        const bool arrived = m_socket->waitForReadyRead(kWaitSliceMs);
+        m_windowWaitedMs += slice.elapsed();
+        if (arrived)
+            break;
+        if (m_socket->state() != QAbstractSocket::ConnectedState)
+            return broken(QStringLiteral("POP3サーバー「%1」との接続が切れました。（%2）")
+                              .arg(m_address.host, m_socket->errorString()));
+        const qint64 limit = m_quitDeadlineMs >= 0
+                                 ? qMin<qint64>(m_quitDeadlineMs, m_options.stallTimeoutMs)
+                                 : m_options.stallTimeoutMs;
+        if (silence.elapsed() >= limit)
             return broken(QStringLiteral("POP3サーバー「%1」から %2 秒間応答がありません。")
                               .arg(m_address.host)
-                              .arg(m_options.stallTimeoutMs / 1000.0));
-        return broken(QStringLiteral("POP3サーバー「%1」との接続が切れました。（%2）")
-                          .arg(m_address.host, m_socket->errorString()));
+                              .arg(limit / 1000.0));
+        if (const Status rate = checkTransferRate(); !rate)
+            return rate;
     }
-    m_parser.append(m_socket->readAll());
+    const QByteArray bytes = m_socket->readAll();
+    m_windowBytes += bytes.size();
+    m_parser.append(bytes);
+    return checkTransferRate();
+}
+
+// The rate is measured over the time spent waiting for the server only: the time the
+// program takes to store a message is not the server's fault.
+Status Session::checkTransferRate()
+{
+    if (m_windowWaitedMs < m_options.rateWindowMs)
+        return Status::success();
+    if (m_windowBytes < m_options.minimumBytesPerWindow)
+        return broken(QStringLiteral("POP3サーバー「%1」からの受信が遅すぎるため中断しました。"
+                                     "（%2 秒間に %3 バイト）")
+                          .arg(m_address.host)
+                          .arg(m_windowWaitedMs / 1000.0)
+                          .arg(m_windowBytes));
+    m_windowWaitedMs = 0;
+    m_windowBytes = 0;
     return Status::success();
+}
+
+// Runs this thread's events until `done` holds, `timeoutMs` passes or the thread is asked
+// to stop; Qt's own waitForConnected cannot be cut into slices, it gives up the attempt.
+bool Session::waitForSocket(const std::function<bool()> &done, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    QTimer wake;
+    wake.start(kWaitSliceMs);
+    QEventLoop loop;
+    while (!done()) {
+        if (interrupted() || deadline.hasExpired() ||
+            m_socket->state() == QAbstractSocket::UnconnectedState)
+            return false;
+        loop.processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+bool Session::interrupted() const
+{
+    return !m_ignoreInterruption && QThread::currentThread()->isInterruptionRequested();
+}
+
+Status Session::cancelledStatus()
+{
+    m_cancelled = true;
+    return Status::failure(QStringLiteral("受信を中止しました。"));
 }
 
 Status Session::broken(const QString &message)

@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 #include <memory>
 
 class QSslSocket;
@@ -23,6 +24,12 @@ struct Options {
     int connectTimeoutMs = 20000;
     // The longest silence while a reply is awaited or arriving.
     int stallTimeoutMs = 60000;
+    // The slowest transfer a session accepts: fewer than `minimumBytesPerWindow` bytes in
+    // `rateWindowMs` of waiting is a stall, however regularly the bytes trickle in.
+    qint64 minimumBytesPerWindow = 1024;
+    int rateWindowMs = 60000;
+    // How long QUIT may wait after a cancel for the replies still in flight.
+    int quitAfterCancelMs = 5000;
     // Trusted in addition to the system's certificate authorities.
     QList<QSslCertificate> caCertificates;
     // RETR commands kept in flight ahead of the message asked for (with PIPELINING).
@@ -33,8 +40,11 @@ struct Options {
 
 // One POP3 session on one connection: greeting, CAPA, STLS, login, one LIST and UIDL,
 // then messages by number until QUIT. Every call blocks until its reply is in or a
-// timeout fires. Any failure of the connection ends the session for good, so no command
-// ever reaches a server with message numbers from an earlier connection.
+// timeout fires, so a session belongs on a worker thread: an interruption request to that
+// thread ends any wait within a few tens of milliseconds (the call fails as cancelled and
+// the session stays usable for QUIT). Any failure of the connection ends the session for
+// good, so no command ever reaches a server with message numbers from an earlier
+// connection.
 class Session {
 public:
     explicit Session(Options options = {});
@@ -65,6 +75,8 @@ public:
     bool isEncrypted() const;
     bool pipelining() const { return m_capabilities.contains("PIPELINING"); }
     bool offersApop() const { return !m_apopTimestamp.isEmpty(); }
+    // The last call failed because the thread was asked to stop.
+    bool wasCancelled() const { return m_cancelled; }
 
 private:
     enum class Kind { Greeting, Simple, Retr, Dele, Quit };
@@ -90,6 +102,10 @@ private:
     Status awaitReply(quint64 id, Reply &reply);
     Status readOneReply();
     Status waitForBytes();
+    Status checkTransferRate();
+    bool waitForSocket(const std::function<bool()> &done, int timeoutMs);
+    bool interrupted() const;
+    Status cancelledStatus();
     void deliver(const Pending &pending, Reply &&reply);
     void requestAhead(int number);
     qint64 bytesAhead() const;
@@ -117,6 +133,12 @@ private:
     QList<qint64> m_sizes;
     QHash<int, QByteArray> m_uniqueIds;
     QString m_brokenReason;
+    // Waiting time and bytes of the current transfer-rate window.
+    qint64 m_windowWaitedMs = 0;
+    qint64 m_windowBytes = 0;
+    bool m_cancelled = false;
+    bool m_ignoreInterruption = false;
+    qint64 m_quitDeadlineMs = -1;
 };
 
 } // namespace orv::pop3
