@@ -1,11 +1,17 @@
 #include "transport/mime/AttachmentFiles.h"
 #include "transport/mime/Charsets.h"
+#include "transport/mime/FlowedText.h"
 #include "transport/mime/HeaderText.h"
+#include "transport/mime/HtmlText.h"
 #include "transport/mime/MessageDecoder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -170,11 +176,81 @@ TEST(HeaderParameter, Rfc2231AndRfc2047Forms)
         {"name case ignored", "attachment; FileName=\"A.TXT\"", "A.TXT"},
         {"absent", "attachment; size=3", std::nullopt},
         {"prefix of another name", "attachment; filenames=x", std::nullopt},
+        // Raw 8-bit names: a byte inside a double-byte character is never a quoting escape,
+        // a closing quote or a separator.
+        {"raw shift_jis whose second bytes are backslashes",
+         "attachment; filename=\"\x83\x5c\x95\x5c.txt\"", "ソ表.txt"},
+        {"raw shift_jis unquoted", "attachment; filename=\x83\x5c\x95\x5c.txt; size=3", "ソ表.txt"},
+        {"raw iso-2022-jp holding a quote byte",
+         "attachment; filename=\"\x1b$B$\"$$\x1b(B.txt\"; size=3", "あい.txt"},
+        {"raw iso-2022-jp holding a semicolon byte", "attachment; filename=\"\x1b$B%;\x1b(B.txt\"",
+         "セ.txt"},
+        {"raw utf-8 keeps its escapes", "attachment; filename=\"\xe3\x81\x82\\\"b.txt\"",
+         "あ\"b.txt"},
     };
     for (const Case &c : cases) {
         const auto value = headers::parameter(c.field, "filename");
         EXPECT_EQ(value ? std::optional(text(*value)) : std::nullopt, c.expected) << c.name;
     }
+}
+
+TEST(FlowedText, SoftLineBreaksJoinAsRfc3676Says)
+{
+    struct Case {
+        const char *name;
+        const char *flowed;
+        bool deleteSpace;
+        const char *joined;
+    };
+    const Case cases[] = {
+        {"soft break keeps its space", "Hello \r\nworld\r\n", false, "Hello world\r\n"},
+        {"DelSp removes the space", "こんにちは \r\n世界\r\n", true, "こんにちは世界\r\n"},
+        {"hard break stays", "one\r\ntwo\r\n", false, "one\r\ntwo\r\n"},
+        {"three lines in one paragraph", "a \r\nb \r\nc\r\nd\r\n", true, "abc\r\nd\r\n"},
+        {"space stuffing undone", " From here\r\n", false, "From here\r\n"},
+        {"quoted lines join at their depth", "> a \r\n> b\r\nc\r\n", false, "> a b\r\nc\r\n"},
+        {"a change of depth ends the paragraph", "> a \r\n>> b\r\n", false, "> a \r\n>> b\r\n"},
+        {"signature separator stays alone", "-- \r\nTaro\r\n", false, "-- \r\nTaro\r\n"},
+        {"blank line between paragraphs", "a \r\nb\r\n\r\nc\r\n", false, "a b\r\n\r\nc\r\n"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(text(unflowed(QString::fromUtf8(c.flowed), c.deleteSpace)), c.joined) << c.name;
+}
+
+TEST(FlowedText, OnlyFlowedPlainTextIsJoined)
+{
+    QTemporaryDir folder;
+    MailHeaderFields fields;
+    QString body;
+    const QByteArray flowed = "Subject: f\r\nContent-Type: text/plain; charset=UTF-8; "
+                              "format=flowed; delsp=yes\r\n\r\n" +
+                              QString::fromUtf8("お世話に \r\nなります。\r\n").toUtf8();
+    expandMessage(flowed, folder.path(), fields, body, nullptr);
+    EXPECT_EQ(text(body), "お世話になります。\r\n");
+    const QByteArray fixed = "Subject: f\r\nContent-Type: text/plain; charset=UTF-8\r\n\r\n"
+                             "a \r\nb\r\n";
+    expandMessage(fixed, folder.path(), fields, body, nullptr);
+    EXPECT_EQ(text(body), "a \r\nb\r\n");
+}
+
+TEST(HtmlText, TableCellsStandApartAndRowsBreakLines)
+{
+    struct Case {
+        const char *name;
+        const char *html;
+        const char *plain;
+    };
+    const Case cases[] = {
+        {"cells and rows",
+         "<table><tr><td>店舗名</td><td>渋谷店</td></tr><tr><th>住所</th><td>東京都</td></tr>"
+         "</table>",
+         "店舗名\t渋谷店\r\n住所\t東京都"},
+        {"cells without end tags", "<table><tr><td>a<td>b<tr><td>c<td>d</table>", "a\tb\r\nc\td"},
+        {"blanks around a cell collapse into it", "<tr><td> a </td>  <td> b </td></tr>", "a\tb"},
+        {"source tabs are blanks", "x\t\ty", "x y"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(text(htmlToPlainText(QString::fromUtf8(c.html))), c.plain) << c.name;
 }
 
 TEST(Iso2022Jp, DecodesWindowsExtensionsAndHalfWidthKatakana)
@@ -269,6 +345,9 @@ TEST(SafeFileName, UntrustedNamesStayInsideTheFolder)
         {"leading dot hidden file", QStringLiteral(".bashrc"), "bashrc"},
         {"trailing dots and blanks", QStringLiteral("report. . "), "report"},
         {"japanese kept", QStringLiteral("見積書①.pdf"), "見積書①.pdf"},
+        {"nothing readable", QStringLiteral("\uFFFD\uFFFD.pdf"), "fallback.bin"},
+        {"nothing readable but blanks", QStringLiteral("\uFFFD \uFFFD"), "fallback.bin"},
+        {"what is readable stays", QStringLiteral("報告\uFFFD.pdf"), "報告.pdf"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(text(attachments::safeFileName(c.untrusted, QStringLiteral("fallback.bin"))),
@@ -329,6 +408,65 @@ TEST_F(ExpandAttachments, ExistingFilesAreNeverOverwritten)
     EXPECT_EQ(readFile(folder() + QStringLiteral("/evil(1).txt")), "evil");
     EXPECT_EQ(readFile(folder() + QStringLiteral("/evil(2).txt")), "evil");
     EXPECT_EQ(readFile(folder() + QStringLiteral("/見積書(1).pdf")), "%PDF-1.4 mitsumori");
+}
+
+TEST_F(ExpandAttachments, NumberingGoesOnFromTheLastNumberOfAName)
+{
+    for (int i = 0; i < 4; ++i)
+        ASSERT_TRUE(
+            attachments::writeNewFile(folder(), QStringLiteral("同じ.txt"), QByteArray::number(i))
+                .ok());
+    // Someone else takes the next name: it is skipped, never overwritten.
+    QFile other(folder() + QStringLiteral("/同じ(4).txt"));
+    ASSERT_TRUE(other.open(QIODevice::WriteOnly));
+    other.close();
+    QString path;
+    ASSERT_TRUE(attachments::writeNewFile(folder(), QStringLiteral("同じ.txt"), "4", &path).ok());
+    EXPECT_EQ(path, folder() + QStringLiteral("/同じ(5).txt"));
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/同じ.txt")), "0");
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/同じ(3).txt")), "3");
+    EXPECT_EQ(readFile(folder() + QStringLiteral("/同じ(4).txt")), "");
+}
+
+// Files may not grow past a few bytes while it lives, as on a disk that is full.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = m_saved;
+        limited.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_saved{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+TEST_F(ExpandAttachments, AFailedAttachmentTakesTheFilesOfItsMessageAway)
+{
+    const QByteArray raw = "Subject: two files\r\nMIME-Version: 1.0\r\n"
+                           "Content-Type: multipart/mixed; boundary=b\r\n\r\n"
+                           "--b\r\nContent-Type: text/plain\r\n\r\ntext\r\n"
+                           "--b\r\nContent-Type: application/pdf; name=first.pdf\r\n\r\none\r\n"
+                           "--b\r\nContent-Type: application/pdf; name=second.pdf\r\n\r\n" +
+                           QByteArray(4096, 'x') + "\r\n--b--\r\n";
+    int result = 0;
+    {
+        const FileSizeLimit full(1024);
+        result = expandMessage(raw, folder(), fields, body, &error);
+    }
+    EXPECT_EQ(result, -5);
+    EXPECT_TRUE(error.contains(QStringLiteral("second.pdf"))) << text(error);
+    EXPECT_EQ(sortedEntries(folder()), QStringList()) << "first.pdf went again";
+    EXPECT_TRUE(body.startsWith(u"text")) << text(body);
 }
 
 TEST_F(ExpandAttachments, UnwritableFolderGivesMinusFiveAndKeepsTheText)

@@ -5,8 +5,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <QRegularExpression>
 #include <QStringList>
+
+#include <algorithm>
 
 namespace orv::mime::attachments {
 
@@ -68,6 +72,17 @@ QString shortened(const QString &name)
     return base + extension;
 }
 
+// What a decoder could not read says nothing: a name that was little more than that (its
+// extension, blanks, dots) is no name.
+bool hasReadableBase(const QString &decoded)
+{
+    if (!decoded.contains(QChar::ReplacementCharacter))
+        return true;
+    const qsizetype dot = decoded.lastIndexOf(u'.');
+    const QString base = dot < 0 ? decoded : decoded.left(dot);
+    return std::any_of(base.begin(), base.end(), [](QChar c) { return c.isLetterOrNumber(); });
+}
+
 QString numberedName(const QString &name, int number)
 {
     const auto [base, extension] = splitExtension(name);
@@ -79,6 +94,9 @@ QString numberedName(const QString &name, int number)
 QString safeFileName(const QString &untrusted, const QString &fallback)
 {
     QString name = withoutPathParts(untrusted);
+    if (!hasReadableBase(name))
+        return fallback;
+    name.remove(QChar::ReplacementCharacter);
     for (QChar &c : name)
         if (isUnsafeCharacter(c))
             c = u'_';
@@ -86,12 +104,44 @@ QString safeFileName(const QString &untrusted, const QString &fallback)
     return name.isEmpty() ? fallback : name;
 }
 
+namespace {
+
+// The "(n)" each name went on from last time, so that the thousandth file of one name does
+// not try the 999 taken names first. Files removed meanwhile only leave a gap.
+class NextNumbers {
+public:
+    int startFor(const QString &path)
+    {
+        const QMutexLocker lock(&m_mutex);
+        return m_next.value(path, 1);
+    }
+    void taken(const QString &path, int number)
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_next.insert(path, number + 1);
+    }
+
+private:
+    QMutex m_mutex;
+    QHash<QString, int> m_next;
+};
+
+NextNumbers &nextNumbers()
+{
+    static NextNumbers numbers;
+    return numbers;
+}
+
+} // namespace
+
 Status writeNewFile(const QString &folder, const QString &name, const QByteArray &bytes,
                     QString *writtenPath)
 {
     const QDir dir(folder);
-    QString path = dir.filePath(name);
-    for (int number = 1; number <= kMaxNumberedTries; ++number) {
+    const QString plainPath = dir.filePath(name);
+    QString path = plainPath;
+    int number = 0;
+    for (int tries = 0; tries <= kMaxNumberedTries; ++tries) {
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
             if (file.write(bytes) != bytes.size() || !file.flush()) {
@@ -101,6 +151,8 @@ Status writeNewFile(const QString &folder, const QString &name, const QByteArray
                 return fileFailure(path, QStringLiteral("書き込み"), reason);
             }
             file.close();
+            if (number > 0)
+                nextNumbers().taken(plainPath, number);
             if (writtenPath)
                 *writtenPath = path;
             return Status::success();
@@ -108,6 +160,7 @@ Status writeNewFile(const QString &folder, const QString &name, const QByteArray
         // Only a name that is taken is worth another try; anything else is the folder.
         if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink())
             return fileFailure(path, QStringLiteral("作成"), file.errorString());
+        number = number == 0 ? nextNumbers().startFor(plainPath) : number + 1;
         path = dir.filePath(numberedName(name, number));
     }
     return fileFailure(dir.filePath(name), QStringLiteral("作成"),

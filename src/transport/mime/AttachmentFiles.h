@@ -11,11 +11,13 @@ namespace orv::mime::attachments {
 // A name that is safe as one file in one folder: path parts ("a/../b"), control
 // characters and the characters a file name cannot hold are replaced, leading dots and
 // trailing dots and blanks go, and an overlong name is shortened keeping its extension.
-// `fallback` is used when nothing is left.
+// `fallback` is used when nothing usable is left (only characters a decoder could not
+// read, blanks, dots or replaced characters).
 QString safeFileName(const QString &untrusted, const QString &fallback);
 
 // Writes `bytes` as a new file `name` in `folder`, never over an existing file: when the
-// name is taken, "name(1).ext", "name(2).ext"… are tried. `writtenPath` gets the path used.
+// name is taken, "name(1).ext", "name(2).ext"… are tried, each name going on from the
+// number it reached last time in this process. `writtenPath` gets the path used.
 Status writeNewFile(const QString &folder, const QString &name, const QByteArray &bytes,
                     QString *writtenPath = nullptr);
 

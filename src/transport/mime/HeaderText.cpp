@@ -4,6 +4,9 @@
 
 #include <QList>
 #include <QRegularExpression>
+#include <QStringDecoder>
+
+#include <algorithm>
 
 #include <map>
 
@@ -185,14 +188,69 @@ QString decodeText(const QByteArray &rawValue)
 
 namespace {
 
+bool isShiftJisLeadByte(unsigned char c)
+{
+    return (c >= 0x81 && c <= 0x9f) || (c >= 0xe0 && c <= 0xfc);
+}
+
+bool isValidUtf8(const QByteArray &bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    (void)QString(decoder(bytes));
+    return !decoder.hasError();
+}
+
+// Which bytes of a raw 8-bit value belong to a double-byte character: there a 0x5C is the
+// second byte of "ソ" or "表" and a 0x22 or 0x3B half of a JIS character, never a quoting
+// escape, a closing quote or a separator. Raw ISO-2022-JP is read with its shift state,
+// raw text that is not UTF-8 as code page 932.
+QList<bool> insideCharacters(const QByteArray &value)
+{
+    QList<bool> inside(value.size(), false);
+    if (value.contains('\x1b')) {
+        bool doubleByte = false;
+        for (qsizetype i = 0; i < value.size(); ++i) {
+            if (value[i] == '\x1b' && i + 2 < value.size()) {
+                if (value[i + 1] == '$')
+                    doubleByte = true;
+                else if (value[i + 1] == '(')
+                    doubleByte = false;
+                inside[i] = inside[i + 1] = inside[i + 2] = true;
+                i += 2;
+                if (value[i] == '(' && i + 1 < value.size())
+                    inside[++i] = true; // ESC $ ( D
+                continue;
+            }
+            inside[i] = doubleByte;
+        }
+        return inside;
+    }
+    const bool eightBit =
+        std::any_of(value.begin(), value.end(), [](char c) { return (c & 0x80) != 0; });
+    if (!eightBit || isValidUtf8(value))
+        return inside;
+    for (qsizetype i = 0; i + 1 < value.size(); ++i) {
+        if (isShiftJisLeadByte(static_cast<unsigned char>(value[i]))) {
+            inside[i] = inside[i + 1] = true;
+            ++i;
+        }
+    }
+    return inside;
+}
+
 // Splits "type/subtype; a=1; b=\"x;y\"" into its parameters, keeping quotes intact.
 QList<QByteArray> splitParameters(const QByteArray &value)
 {
+    const QList<bool> inside = insideCharacters(value);
     QList<QByteArray> parts;
     QByteArray current;
     bool quoted = false;
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char c = value[i];
+        if (inside[i]) {
+            current += c;
+            continue;
+        }
         if (quoted && c == '\\' && i + 1 < value.size()) {
             current += c;
             current += value[++i];
@@ -216,12 +274,15 @@ QByteArray unquote(const QByteArray &value)
 {
     if (!value.startsWith('"'))
         return value;
+    const QList<bool> inside = insideCharacters(value);
     QByteArray out;
     for (qsizetype i = 1; i < value.size(); ++i) {
         const char c = value[i];
-        if (c == '"')
+        if (inside[i])
+            out += c;
+        else if (c == '"')
             break;
-        if (c == '\\' && i + 1 < value.size())
+        else if (c == '\\' && i + 1 < value.size())
             out += value[++i];
         else
             out += c;

@@ -57,14 +57,18 @@ QString resolveEntities(const QString &text)
     return out;
 }
 
-// Blanks inside a line collapse as a browser shows them; blank lines stay at most two.
+// Blanks inside a line collapse as a browser shows them, and around a table cell's tab
+// into that tab; blank lines stay at most two.
 QString tidyLines(const QString &text)
 {
-    static const QRegularExpression blanks(QStringLiteral("[ \\t\\r\\f]+"));
+    static const QRegularExpression cellGap(QStringLiteral("[ \\r\\f]*\\t[ \\t\\r\\f]*"));
+    static const QRegularExpression blanks(QStringLiteral("[ \\r\\f]+"));
     QStringList lines;
     int emptyRun = 0;
     for (QString line : text.split(u'\n')) {
-        line = line.replace(blanks, QStringLiteral(" ")).trimmed();
+        line = line.replace(cellGap, QStringLiteral("\t"))
+                   .replace(blanks, QStringLiteral(" "))
+                   .trimmed();
         emptyRun = line.isEmpty() ? emptyRun + 1 : 0;
         if (emptyRun <= 1)
             lines.append(line);
@@ -85,9 +89,13 @@ QString htmlToPlainText(const QString &html)
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression lineBreak(QStringLiteral("<br\\b[^>]*>"),
                                               QRegularExpression::CaseInsensitiveOption);
+    // A row starts a line; its end tag adds none, so rows are not a blank line apart.
     static const QRegularExpression blockEnd(
-        QStringLiteral("</?(p|div|li|tr|h[1-6]|table|ul|ol|blockquote|pre)\\b[^>]*>"),
+        QStringLiteral("</?(p|div|li|h[1-6]|table|ul|ol|blockquote|pre)\\b[^>]*>|<tr\\b[^>]*>"),
         QRegularExpression::CaseInsensitiveOption);
+    // Cells of a row stand apart as a browser shows them, not run together.
+    static const QRegularExpression cell(QStringLiteral("</?t[dh]\\b[^>]*>"),
+                                         QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression tag(QStringLiteral("<[^>]*>"));
     static const QRegularExpression sourceBreaks(QStringLiteral("[\\r\\n]+"));
 
@@ -95,8 +103,10 @@ QString htmlToPlainText(const QString &html)
     text.remove(hidden);
     // Line breaks in the source are blanks to a browser; only tags break lines.
     text.replace(sourceBreaks, QStringLiteral(" "));
+    text.replace(u'\t', u' ');
     text.replace(lineBreak, QStringLiteral("\n"));
     text.replace(blockEnd, QStringLiteral("\n"));
+    text.replace(cell, QStringLiteral("\t"));
     text.remove(tag);
     return tidyLines(resolveEntities(text));
 }
