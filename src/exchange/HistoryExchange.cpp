@@ -196,8 +196,7 @@ ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevi
             return;
         ++done;
         if (record.inUse() != 0) {
-            appendMboxrd(pending, mboxFromLine(record, context),
-                         messageFromRecord(record, context));
+            appendRecordAsMboxrd(pending, record, context);
             ++result.count;
         }
         if (pending.size() >= kWritePiece && !flush(device, pending)) {

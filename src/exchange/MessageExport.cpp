@@ -8,6 +8,7 @@
 #include <QTimeZone>
 
 #include <array>
+#include <cstdio>
 
 namespace orv::exchange {
 
@@ -23,6 +24,9 @@ constexpr qsizetype kQuotedPrintableLine = 76;
 constexpr qsizetype kBase64Line = 76;
 // Where no address is known: the group form RFC 6854 allows in From.
 const QByteArray kNoAddress = "undisclosed-sender:;";
+const char *const kWeekdays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 bool isPlainAscii(const QString &text)
 {
@@ -252,8 +256,9 @@ QByteArray messageId(const QString &subject, const QString &date, const QString 
 {
     QCryptographicHash hash(QCryptographicHash::Sha1);
     for (const QString *field : {&subject, &date, &address, &body}) {
-        hash.addData(field->toUtf8());
-        hash.addData(QByteArrayView("\0", 1));
+        hash.addData(
+            QByteArrayView(reinterpret_cast<const char *>(field->utf16()), field->size() * 2));
+        hash.addData(QByteArrayView("\0\0", 2));
     }
     return '<' + hash.result().toHex().left(32) + "@orvaine.invalid>";
 }
@@ -396,21 +401,42 @@ QByteArray dateHeaderValue(const QString &dateText, History history)
     return rfc5322Date(*moment);
 }
 
-QByteArray messageFromRecord(const MailRecord &record, const ExportContext &context)
-{
-    const char *data = record.data();
-    const QString subject =
-        trimmedField(data + MailRecord::kSubjectOffset, MailRecord::kSubjectWidth);
-    const QString date = trimmedField(data + MailRecord::kDateOffset, MailRecord::kDateWidth);
-    const QString address =
-        trimmedField(data + MailRecord::kAddressOffset, MailRecord::kAddressWidth);
-    const QString body = trimmedField(data + MailRecord::kBodyOffset, MailRecord::kBodyWidth);
+namespace {
 
-    const QByteArray own = context.ownAddress.trimmed().isEmpty()
-                               ? kNoAddress
-                               : addressHeaderValue(context.ownAddress);
-    const QByteArray other = address.isEmpty() ? QByteArray() : addressHeaderValue(address);
-    const BodyPart part = bodyPart(body);
+// What an export takes from one record, read once.
+struct RecordText {
+    explicit RecordText(const MailRecord &record, History history)
+    {
+        const char *data = record.data();
+        subject = trimmedField(data + MailRecord::kSubjectOffset, MailRecord::kSubjectWidth);
+        date = trimmedField(data + MailRecord::kDateOffset, MailRecord::kDateWidth);
+        address = trimmedField(data + MailRecord::kAddressOffset, MailRecord::kAddressWidth);
+        body = trimmedField(data + MailRecord::kBodyOffset, MailRecord::kBodyWidth);
+        moment = recordMoment(date, history);
+        id = messageId(subject, date, address, body);
+    }
+
+    QString subject, date, address, body;
+    std::optional<QDateTime> moment;
+    QByteArray id;
+};
+
+QByteArray dateValue(const RecordText &text, History history)
+{
+    if (!text.moment)
+        return rfc5322Date(epoch());
+    if (history == History::Received && isPlainAscii(text.date))
+        return text.date.toLatin1();
+    return rfc5322Date(*text.moment);
+}
+
+QByteArray message(const RecordText &text, const ExportContext &context)
+{
+    const bool ownKnown = !context.ownAddress.trimmed().isEmpty();
+    const QByteArray own = ownKnown ? addressHeaderValue(context.ownAddress) : kNoAddress;
+    const QByteArray other =
+        text.address.isEmpty() ? QByteArray() : addressHeaderValue(text.address);
+    const BodyPart part = bodyPart(text.body);
 
     QByteArray message;
     message.reserve(part.content.size() + 512);
@@ -420,12 +446,12 @@ QByteArray messageFromRecord(const MailRecord &record, const ExportContext &cont
             header(message, "To", other);
     } else {
         header(message, "From", other.isEmpty() ? kNoAddress : other);
-        if (!context.ownAddress.trimmed().isEmpty())
+        if (ownKnown)
             header(message, "To", own);
     }
-    header(message, "Subject", encodedHeaderText(subject));
-    header(message, "Date", dateHeaderValue(date, context.history));
-    header(message, "Message-ID", messageId(subject, date, address, body));
+    header(message, "Subject", encodedHeaderText(text.subject));
+    header(message, "Date", dateValue(text, context.history));
+    header(message, "Message-ID", text.id);
     header(message, "MIME-Version", "1.0");
     header(message, "Content-Type", "text/plain; charset=" + part.charset);
     header(message, "Content-Transfer-Encoding", part.encoding);
@@ -434,21 +460,37 @@ QByteArray messageFromRecord(const MailRecord &record, const ExportContext &cont
     return message;
 }
 
+QByteArray fromLine(const RecordText &text, const ExportContext &context)
+{
+    const QString sender =
+        addrSpec(context.history == History::Sent ? context.ownAddress : text.address);
+    const QDateTime utc = (text.moment ? *text.moment : epoch()).toUTC();
+    const QDate day = utc.date();
+    const QTime time = utc.time();
+    char when[32];
+    std::snprintf(when, sizeof when, "%s %s %2d %02d:%02d:%02d %d", kWeekdays[day.dayOfWeek() - 1],
+                  kMonths[day.month() - 1], day.day(), time.hour(), time.minute(), time.second(),
+                  day.year());
+    return "From " + (sender.isEmpty() ? QByteArray("MAILER-DAEMON") : sender.toLatin1()) + ' ' +
+           when;
+}
+
+} // namespace
+
+QByteArray messageFromRecord(const MailRecord &record, const ExportContext &context)
+{
+    return message(RecordText(record, context.history), context);
+}
+
 QByteArray mboxFromLine(const MailRecord &record, const ExportContext &context)
 {
-    const char *data = record.data();
-    const QString sender =
-        context.history == History::Sent
-            ? addrSpec(context.ownAddress)
-            : addrSpec(trimmedField(data + MailRecord::kAddressOffset, MailRecord::kAddressWidth));
-    const std::optional<QDateTime> moment = recordMoment(
-        trimmedField(data + MailRecord::kDateOffset, MailRecord::kDateWidth), context.history);
-    const QDateTime utc = (moment ? *moment : epoch()).toUTC();
-    const QString when = QLocale::c().toString(utc, QStringLiteral("ddd MMM ")) +
-                         QString::number(utc.date().day()).rightJustified(2, u' ') +
-                         QLocale::c().toString(utc, QStringLiteral(" HH:mm:ss yyyy"));
-    return "From " + (sender.isEmpty() ? QByteArray("MAILER-DAEMON") : sender.toLatin1()) + ' ' +
-           when.toLatin1();
+    return fromLine(RecordText(record, context.history), context);
+}
+
+void appendRecordAsMboxrd(QByteArray &mbox, const MailRecord &record, const ExportContext &context)
+{
+    const RecordText text(record, context.history);
+    appendMboxrd(mbox, fromLine(text, context), message(text, context));
 }
 
 void appendMboxrd(QByteArray &mbox, const QByteArray &fromLine, const QByteArray &message)

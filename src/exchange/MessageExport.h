@@ -36,6 +36,9 @@ QByteArray mboxFromLine(const MailRecord &record, const ExportContext &context);
 // ">", and the empty line that ends each message.
 void appendMboxrd(QByteArray &mbox, const QByteArray &fromLine, const QByteArray &message);
 
+// The record's "From " line and message appended as appendMboxrd does, the record read once.
+void appendRecordAsMboxrd(QByteArray &mbox, const MailRecord &record, const ExportContext &context);
+
 // The moment a date field stands for: a received date in RFC 5322 form, a sent date in the
 // clock's form (the system's short date and long time, two blanks between).
 std::optional<QDateTime> recordMoment(const QString &dateText, History history);
