@@ -1,5 +1,6 @@
 #include "shell/Startup.h"
 
+#include "addressbook/FriendForm.h"
 #include "composer/WriteForm.h"
 #include "shell/AccountFile.h"
 #include "shell/MainForm.h"
@@ -51,6 +52,8 @@ void wireMainForm(App &app, MainForm &mainForm)
                      [&app, &mainForm] { Receive(app, mainForm); });
     QObject::connect(&mainForm, &MainForm::composeRequested, &mainForm,
                      [&app] { app.forms().show<WriteForm>(); });
+    QObject::connect(&mainForm, &MainForm::addressBookRequested, &mainForm,
+                     [&app] { app.forms().show<FriendForm>(); });
     QObject::connect(&mainForm, &MainForm::receivedHistoryRequested, &mainForm,
                      [&app] { OpenHistoryView(app, ViewMode::Received); });
     QObject::connect(&mainForm, &MainForm::sentHistoryRequested, &mainForm,
