@@ -27,6 +27,8 @@ IdPassForm::IdPassForm(App &app)
     m_label2Save->setProperty("index", 1);
 
     m_passText->setEchoMode(QLineEdit::Password);
+    // The same mask on every platform, not the style's bullet.
+    m_passText->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     m_passText->setAttribute(Qt::WA_InputMethodEnabled, false);
     m_passText->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
                                     Qt::ImhNoPredictiveText);

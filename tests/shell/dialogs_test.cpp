@@ -125,6 +125,16 @@ TEST_F(DialogsTest, IdPassOkWithSaveBoxWritesAllThreeKeysAndReopensUnchecked)
     EXPECT_FALSE(check(again, "Check1")->isChecked());
 }
 
+TEST_F(DialogsTest, IdPassMasksThePasswordWithAsterisks)
+{
+    IdPassForm *dialog = open<IdPassForm>();
+    QLineEdit *password = edit(dialog, "PassText");
+    password->clear();
+    QTest::keyClicks(password, QStringLiteral("pass1"));
+    EXPECT_EQ(password->text(), QStringLiteral("pass1"));
+    EXPECT_EQ(password->displayText(), QStringLiteral("*****"));
+}
+
 TEST_F(DialogsTest, IdPassOkWithoutSaveBoxKeepsTheSavedAccountAndSetsNameThreeToZero)
 {
     fixture.folder.writeBytes(kAccountFile,

@@ -212,6 +212,29 @@ TEST_F(MainFormTest, SmallHomePageAndSettingsLabels)
     EXPECT_TRUE(form->windowState() & Qt::WindowMinimized);
 }
 
+// A double click is one click: one browser tab, one receive run, one minimise.
+TEST_F(MainFormTest, ADoubleClickOnACommandLabelRunsItsCommandOnce)
+{
+    start();
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    QSignalSpy receives(form.get(), &MainForm::receiveRequested);
+    QSignalSpy composes(form.get(), &MainForm::composeRequested);
+    // Through the window, as a mouse double-clicks: press, release, press, double click,
+    // release.
+    for (const char16_t *name : {u"Label5", u"Label8", u"Label9"}) {
+        QLabel *command = label(QString::fromUtf16(name));
+        QTest::mouseDClick(form->windowHandle(), Qt::LeftButton, {}, command->geometry().center());
+    }
+    EXPECT_EQ(fixture.browser->opened.size(), 1u);
+    EXPECT_EQ(receives.count(), 1);
+    EXPECT_EQ(composes.count(), 1);
+
+    // A plain click after the double click still runs its command.
+    QTest::mouseClick(label(QStringLiteral("Label8")), Qt::LeftButton);
+    EXPECT_EQ(receives.count(), 2);
+}
+
 TEST_F(MainFormTest, ClosingClosesTheTuneReleasesTheLibraryAndUnloadsEveryWindow)
 {
     writeSettings("POP3=pop.example.jp\r\n");
