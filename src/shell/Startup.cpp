@@ -3,6 +3,7 @@
 #include "addressbook/FriendForm.h"
 #include "composer/WriteForm.h"
 #include "shell/AccountFile.h"
+#include "shell/InstanceLock.h"
 #include "shell/MainForm.h"
 #include "shell/ReceiveCommand.h"
 #include "transport/MailLibrary.h"
@@ -67,6 +68,9 @@ int runProgram(QApplication &application)
     App *appPointer = nullptr;
     App app(AppDir(QCoreApplication::applicationDirPath()), desktopServices(&appPointer));
     appPointer = &app;
+    InstanceLock lock(app);
+    if (!claimProgramFolder(app, lock))
+        return 1;
 
     MainForm mainForm(app);
     wireMainForm(app, mainForm);
