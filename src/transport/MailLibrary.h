@@ -15,6 +15,33 @@ struct MailHeaderFields {
     QString header;
 };
 
+// The results of the mail library's functions that the program tells apart. Every
+// negative result is a failure whose text NMailGetMessage gives.
+namespace nmail {
+// Success of any call that reports nothing else (a text sent, a deletion marked, QUIT).
+inline constexpr int kOk = 0;
+// The call failed: no connection, refused, lost (NMailPop3Connect and the others).
+inline constexpr int kFailed = -1;
+// NMailPop3Authenticate's `apop` argument.
+inline constexpr int kApop = -1;
+inline constexpr int kUserPass = 0;
+// NMailAttachmentFileFirst.
+inline constexpr int kAttachmentsWritten = 1;
+inline constexpr int kNoAttachments = 0;
+inline constexpr int kAttachmentNotWritten = -5;
+inline constexpr int kSplitMessageIncomplete = -6;
+// NMailSmtpSendMail.
+inline constexpr int kSent = 0;
+inline constexpr int kSendRefused = -1;      // an argument it does not take (address, server)
+inline constexpr int kSendNotBuilt = -2;     // the message could not be put together
+inline constexpr int kSendNotDelivered = -3; // the server or the connection refused it
+
+constexpr bool failed(int result)
+{
+    return result < 0;
+}
+} // namespace nmail
+
 // The mail library's functions with the results the program relies on. The program calls
 // them in the documented order from one thread at a time (the network runs call them on
 // a worker thread); the real implementation is the POP3 engine, libcurl SMTP and GMime,

@@ -1,5 +1,6 @@
 #include "transport/smtp/SmtpClient.h"
 
+#include "transport/MailLibrary.h"
 #include "transport/ServerAddress.h"
 #include "transport/mime/Addresses.h"
 #include "transport/mime/MessageBuilder.h"
@@ -16,9 +17,9 @@ namespace orv::smtp {
 
 namespace {
 
-constexpr int kRefusedInput = -1;
-constexpr int kMessageNotBuilt = -2;
-constexpr int kNotDelivered = -3;
+constexpr int kRefusedInput = nmail::kSendRefused;
+constexpr int kMessageNotBuilt = nmail::kSendNotBuilt;
+constexpr int kNotDelivered = nmail::kSendNotDelivered;
 
 constexpr long kConnectTimeoutSeconds = 30;
 constexpr long kResponseTimeoutSeconds = 60;
