@@ -1,40 +1,31 @@
 #pragma once
 
-#include <QString>
-
-#include <array>
-#include <cstdint>
+#include "store/FixedRecord.h"
 
 namespace orv {
 
-// One 184-byte record of the address book files, kept as its bytes on disk so that a record
-// read is written back byte for byte. Text fields are code page 932, space padded.
-class AddressRecord {
+// One 184-byte record of the address book files.
+class AddressRecord : public FixedRecord<184, 90, 92> {
 public:
-    static constexpr qsizetype kSize = 184;
-    static constexpr qsizetype kNameOffset = 0, kNameWidth = 90;
-    static constexpr qsizetype kCrLfOffset = 90;
-    static constexpr qsizetype kInUseOffset = 92;
-    static constexpr qsizetype kAddressOffset = 94, kAddressWidth = 90;
+    static constexpr FixedField kName{0, 90};
+    static constexpr FixedField kAddress{94, 90};
+    static constexpr qsizetype kNameOffset = kName.offset, kNameWidth = kName.width;
+    static constexpr qsizetype kAddressOffset = kAddress.offset, kAddressWidth = kAddress.width;
 
     // A blank record: both text fields spaces, CR LF, in use.
-    AddressRecord();
+    AddressRecord() = default;
 
-    QString name() const;
-    QString address() const;
-    qint16 inUse() const;
+    QString name() const { return text(kName); }
+    QString address() const { return text(kAddress); }
+    qint16 inUse() const { return inUseFlag(); }
 
-    void setName(const QString &text);
-    void setAddress(const QString &text);
-    void setInUse(qint16 value);
-
-    const char *data() const { return m_bytes.data(); }
-    char *data() { return m_bytes.data(); }
+    void setName(const QString &value) { setText(kName, value); }
+    void setAddress(const QString &value) { setText(kAddress, value); }
+    void setInUse(qint16 value) { setInUseFlag(value); }
 
     bool operator==(const AddressRecord &) const = default;
-
-private:
-    std::array<char, kSize> m_bytes;
 };
+
+static_assert(sizeof(AddressRecord) == AddressRecord::kSize);
 
 } // namespace orv

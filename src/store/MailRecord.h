@@ -1,51 +1,41 @@
 #pragma once
 
-#include <QString>
-
-#include <array>
-#include <cstdint>
+#include "store/FixedRecord.h"
 
 namespace orv {
 
-// One 32284-byte record of a mail history store, kept as its bytes on disk so that every
-// record read is written back byte for byte. Text fields are code page 932, space padded.
-class MailRecord {
+// One 32284-byte record of a mail history store.
+class MailRecord : public FixedRecord<32284, 32280, 32282> {
 public:
-    static constexpr qsizetype kSize = 32284;
-    static constexpr qsizetype kSubjectOffset = 0, kSubjectWidth = 100;
-    static constexpr qsizetype kDateOffset = 100, kDateWidth = 90;
-    static constexpr qsizetype kAddressOffset = 190, kAddressWidth = 90;
-    static constexpr qsizetype kBodyOffset = 280, kBodyWidth = 32000;
-    static constexpr qsizetype kCrLfOffset = 32280;
-    static constexpr qsizetype kInUseOffset = 32282;
+    static constexpr FixedField kSubject{0, 100};
+    static constexpr FixedField kDate{100, 90};
+    static constexpr FixedField kAddress{190, 90};
+    static constexpr FixedField kBody{280, 32000};
+    static constexpr qsizetype kSubjectOffset = kSubject.offset, kSubjectWidth = kSubject.width;
+    static constexpr qsizetype kDateOffset = kDate.offset, kDateWidth = kDate.width;
+    static constexpr qsizetype kAddressOffset = kAddress.offset, kAddressWidth = kAddress.width;
+    static constexpr qsizetype kBodyOffset = kBody.offset, kBodyWidth = kBody.width;
     // The list shows the three header fields, which all lie before the body.
     static constexpr qsizetype kHeaderSize = kBodyOffset;
 
     // A blank record: every text field spaces, CR LF, in use.
-    MailRecord();
+    MailRecord() = default;
 
-    QString subject() const;
-    QString date() const;
-    QString address() const;
-    QString body() const;
-    qint16 inUse() const;
+    QString subject() const { return text(kSubject); }
+    QString date() const { return text(kDate); }
+    QString address() const { return text(kAddress); }
+    QString body() const { return text(kBody); }
+    qint16 inUse() const { return inUseFlag(); }
 
-    void setSubject(const QString &text);
-    void setDate(const QString &text);
-    void setAddress(const QString &text);
-    void setBody(const QString &text);
-    void setInUse(qint16 value);
-
-    const char *data() const { return m_bytes.data(); }
-    char *data() { return m_bytes.data(); }
+    void setSubject(const QString &value) { setText(kSubject, value); }
+    void setDate(const QString &value) { setText(kDate, value); }
+    void setAddress(const QString &value) { setText(kAddress, value); }
+    void setBody(const QString &value) { setText(kBody, value); }
+    void setInUse(qint16 value) { setInUseFlag(value); }
 
     bool operator==(const MailRecord &) const = default;
-
-private:
-    QString field(qsizetype offset, qsizetype width) const;
-    void setField(qsizetype offset, qsizetype width, const QString &text);
-
-    std::array<char, kSize> m_bytes;
 };
+
+static_assert(sizeof(MailRecord) == MailRecord::kSize);
 
 } // namespace orv
