@@ -1,0 +1,103 @@
+// Export of a full received store (32,767 records, about 1.06 GB) as one mbox file, against one
+// sequential read of the same store file in the same run. Prints name=value lines:
+// export_mbox_ms, read_ms and export_vs_read (target 3.0 or less).
+
+#include "exchange/HistoryExchange.h"
+#include "store/MailRecord.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+using namespace orv;
+
+constexpr int kRecords = 32767;
+
+bool writeFullStore(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk;
+    for (int n = 1; n <= kRecords; ++n) {
+        MailRecord record;
+        record.setSubject(QStringLiteral("件名 %1 のお知らせ").arg(n));
+        record.setAddress(QStringLiteral("送信者%1 <sender%1@example.jp>").arg(n));
+        record.setDate(
+            QStringLiteral("Wed, 9 Dec 2026 09:%1:00 +0900").arg(n % 60, 2, 10, QLatin1Char('0')));
+        record.setBody(QStringLiteral("本文 %1\r\n").arg(n).repeated(200));
+        chunk.append(record.data(), MailRecord::kSize);
+        if (n % 256 == 0 || n == kRecords) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return file.flush();
+}
+
+double sequentialReadMs(const QString &path)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    std::vector<char> buffer(std::size_t(1) << 20);
+    qint64 total = 0;
+    for (qint64 got; (got = file.read(buffer.data(), qint64(buffer.size()))) > 0;)
+        total += got;
+    const double ms = double(timer.nsecsElapsed()) / 1e6;
+    return total == file.size() ? ms : -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication application(argc, argv);
+    QTemporaryDir folder;
+    QDir(folder.path()).mkpath(QStringLiteral("★MAilData"));
+    AppDir appDir(folder.path());
+    MailStore store = MailStore::ReceivedStore(appDir);
+    if (!folder.isValid() || !writeFullStore(store.filePath())) {
+        std::fprintf(stderr, "cannot write the store\n");
+        return EXIT_FAILURE;
+    }
+    const QString mbox = folder.path() + QStringLiteral("/export.mbox");
+
+    // Warm both ways once, then take the better of three of each, interleaved.
+    double readMs = 1e18;
+    double exportMs = 1e18;
+    int exported = 0;
+    for (int round = 0; round < 3; ++round) {
+        readMs = std::min(readMs, sequentialReadMs(store.filePath()));
+        QElapsedTimer timer;
+        timer.start();
+        const exchange::ExchangeResult result =
+            exchange::exportMbox(store, {exchange::History::Received, {}}, mbox);
+        exportMs = std::min(exportMs, double(timer.nsecsElapsed()) / 1e6);
+        if (!result.status) {
+            std::fprintf(stderr, "%s\n", qPrintable(result.status.error()));
+            return EXIT_FAILURE;
+        }
+        exported = result.count;
+    }
+    std::printf("records=%d\n", exported);
+    std::printf("store_mb=%.1f\n", double(QFileInfo(store.filePath()).size()) / 1e6);
+    std::printf("mbox_mb=%.1f\n", double(QFileInfo(mbox).size()) / 1e6);
+    std::printf("read_ms=%.1f\n", readMs);
+    std::printf("export_mbox_ms=%.1f\n", exportMs);
+    std::printf("export_vs_read=%.2f\n", exportMs / readMs);
+    return exported == kRecords ? EXIT_SUCCESS : EXIT_FAILURE;
+}
