@@ -20,6 +20,8 @@ public:
 
     void setRows(std::vector<MailHeaderBytes> rows);
     void clear();
+    // The header fields of every row as stored, for filtering without decoding.
+    const std::vector<MailHeaderBytes> &headerRows() const { return m_rows; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;

@@ -1,0 +1,181 @@
+#include "viewer/FilterBar.h"
+
+#include "ui/App.h"
+#include "viewer/HistoryView.h"
+#include "viewer/MailListModel.h"
+#include "viewer/TyakuForm.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLineEdit>
+#include <QResizeEvent>
+#include <QShortcut>
+#include <QToolButton>
+
+namespace orv {
+
+namespace {
+
+// Searching the bodies reads the whole store: wait until the user stops typing.
+constexpr int kBodyTypingPauseMs = 300;
+
+template <typename Widget> Widget *named(Widget *widget, const char *name)
+{
+    widget->setObjectName(QLatin1String(name));
+    return widget;
+}
+
+} // namespace
+
+MailFilterModel::MailFilterModel(QObject *parent) : QSortFilterProxyModel(parent) {}
+
+void MailFilterModel::setMatches(std::optional<exchange::Matches> matches)
+{
+    m_matches = std::move(matches);
+    invalidateFilter();
+}
+
+bool MailFilterModel::filterAcceptsRow(int sourceRow, const QModelIndex &) const
+{
+    if (!m_matches)
+        return true;
+    const auto row = static_cast<size_t>(sourceRow);
+    return row < m_matches->size() && (*m_matches)[row] != 0;
+}
+
+FilterBar::FilterBar(App &app, TyakuForm &form, MailListModel &list)
+    : QToolBar(&form), m_app(app), m_form(form), m_list(list), m_model(new MailFilterModel(this))
+{
+    setObjectName(QStringLiteral("FilterBar"));
+    setMovable(false);
+    setFloatable(false);
+    m_model->setSourceModel(&list);
+
+    addWidget(new QLabel(QStringLiteral("絞り込み"), this));
+    m_text = named(new QLineEdit(this), "FilterText");
+    m_text->setPlaceholderText(QStringLiteral("件名・差出人"));
+    m_text->setClearButtonEnabled(true);
+    addWidget(m_text);
+    m_body = named(new QCheckBox(QStringLiteral("本文も検索"), this), "FilterBody");
+    addWidget(m_body);
+    m_count = named(new QLabel(this), "FilterCount");
+    addWidget(m_count);
+    auto *close = named(new QToolButton(this), "FilterClose");
+    close->setText(QStringLiteral("閉じる"));
+    addWidget(close);
+
+    m_typingPause.setSingleShot(true);
+    m_typingPause.setInterval(kBodyTypingPauseMs);
+    connect(&m_typingPause, &QTimer::timeout, this, &FilterBar::refilter);
+    connect(m_text, &QLineEdit::textEdited, this, &FilterBar::scheduleRefilter);
+    connect(m_text, &QLineEdit::returnPressed, this, &FilterBar::refilter);
+    connect(m_body, &QCheckBox::toggled, this, &FilterBar::refilter);
+    connect(close, &QToolButton::clicked, this, &FilterBar::closeBar);
+    // A refill after a deletion or a new view renumbers the rows.
+    connect(&list, &QAbstractItemModel::modelReset, this, [this] {
+        if (m_model->isFiltering())
+            refilter();
+    });
+
+    auto *open = new QAction(QStringLiteral("絞り込み"), &form);
+    open->setObjectName(QStringLiteral("mfilter"));
+    open->setShortcut(QKeySequence::Find);
+    open->setShortcutContext(Qt::WindowShortcut);
+    form.addAction(open);
+    connect(open, &QAction::triggered, this, &FilterBar::openBar);
+    auto *escape = new QShortcut(QKeySequence(Qt::Key_Escape), m_text);
+    escape->setContext(Qt::WidgetShortcut);
+    connect(escape, &QShortcut::activated, this, &FilterBar::closeBar);
+
+    hide();
+}
+
+void FilterBar::openBar()
+{
+    if (isHidden()) {
+        show();
+        relayoutForm();
+    }
+    m_text->setFocus();
+    m_text->selectAll();
+}
+
+void FilterBar::closeBar()
+{
+    m_typingPause.stop();
+    m_text->clear();
+    m_count->clear();
+    m_model->setMatches(std::nullopt);
+    hide();
+    relayoutForm();
+}
+
+void FilterBar::scheduleRefilter()
+{
+    if (m_body->isChecked())
+        m_typingPause.start();
+    else
+        refilter();
+}
+
+exchange::Matches FilterBar::bodyMatches(const exchange::FoldedQuery &query)
+{
+    exchange::Matches matches;
+    std::optional<ViewSource> source = currentViewSource(m_app);
+    if (!source)
+        return matches;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const Status status = exchange::matchBodies(source->store, query, matches);
+    QApplication::restoreOverrideCursor();
+    if (!status)
+        showFailure(m_app, &m_form, status);
+    return matches;
+}
+
+void FilterBar::refilter()
+{
+    m_typingPause.stop();
+    const exchange::FoldedQuery query(m_text->text());
+    if (query.isEmpty()) {
+        m_model->setMatches(std::nullopt);
+        m_count->clear();
+        return;
+    }
+    exchange::Matches matches = exchange::matchHeaders(m_list.headerRows(), query);
+    if (m_body->isChecked()) {
+        const exchange::Matches bodies = bodyMatches(query);
+        for (size_t i = 0; i < matches.size() && i < bodies.size(); ++i)
+            matches[i] = matches[i] || bodies[i];
+    }
+    m_model->setMatches(std::move(matches));
+    m_count->setText(QStringLiteral("%1 件").arg(m_model->rowCount()));
+}
+
+// The bar takes its height from the window's canvas: the controls along the bottom follow.
+void FilterBar::relayoutForm()
+{
+    QResizeEvent resized(m_form.size(), m_form.size());
+    QCoreApplication::sendEvent(&m_form, &resized);
+}
+
+QAbstractItemModel *installFilterBar(App &app, TyakuForm &form, MailListModel &list)
+{
+    auto *bar = new FilterBar(app, form, list);
+    form.addToolBar(Qt::TopToolBarArea, bar);
+    bar->hide();
+    return &bar->model();
+}
+
+int recordNumberOfRow(const QModelIndex &row)
+{
+    if (!row.isValid())
+        return 0;
+    if (const auto *proxy = qobject_cast<const QAbstractProxyModel *>(row.model()))
+        return proxy->mapToSource(row).row() + 1;
+    return row.row() + 1;
+}
+
+} // namespace orv
