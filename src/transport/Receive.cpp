@@ -5,6 +5,7 @@
 #include "transport/ReceiveJournal.h"
 #include "transport/ReceivedRecord.h"
 
+#include <QCryptographicHash>
 #include <QHash>
 #include <QSet>
 
@@ -42,7 +43,12 @@ public:
         : m_run(run), m_mail(mail), m_request(request), m_outcome(outcome),
           m_store(MailStore::ReceivedStore(request.appDir)), m_journal(request.appDir),
           m_attachmentFolder(folderText(request.appDir, kAttachmentFolder)),
-          m_temporaryMessage(request.appDir.resolve(kTemporaryMessage))
+          m_temporaryMessage(request.appDir.resolve(kTemporaryMessage)),
+          m_mailboxKey(
+              QCryptographicHash::hash((request.userId + u'\n' + request.pop3Server).toUtf8(),
+                                       QCryptographicHash::Sha1)
+                  .toHex()
+                  .left(16))
     {
     }
 
@@ -115,7 +121,7 @@ private:
             if (m_mail.NMailPop3GetUidl(m_handle, number, uidl) < 0 || uidl.isEmpty())
                 continue;
             m_uidls.insert(number, uidl);
-            if (m_journal.holds(receiveId(uidl, {}, 0)) && markDeleted(number) == Outcome::Stop)
+            if (m_journal.holds(journalId(uidl, {}, 0)) && markDeleted(number) == Outcome::Stop)
                 return;
         }
     }
@@ -137,7 +143,7 @@ private:
         }
         const int size = m_mail.NMailPop3GetMailSize(m_handle, number);
         const QByteArray id =
-            receiveId(m_uidls.value(number), cp932::encode(fields.header), qMax(size, 0));
+            journalId(m_uidls.value(number), cp932::encode(fields.header), qMax(size, 0));
         if (m_journal.holds(id))
             return markDeleted(number);
 
@@ -163,6 +169,13 @@ private:
             return Outcome::Stop;
         emit m_run.messageStored(number, m_count);
         return Outcome::Continue;
+    }
+
+    // A UIDL is unique on its server only: the mailbox is part of the id, so a journal left
+    // by a run on another account can never make this one delete without storing.
+    QByteArray journalId(const QString &uidl, const QByteArray &headerBytes, qint64 size) const
+    {
+        return m_mailboxKey + '/' + receiveId(uidl, headerBytes, size);
     }
 
     // The journal line goes first: a line whose record never arrived names nothing.
@@ -247,6 +260,7 @@ private:
     // Resolved once: listing the folders again for every message costs more than a message.
     const QString m_attachmentFolder;
     const QString m_temporaryMessage;
+    const QByteArray m_mailboxKey;
     int m_handle = kNoConnection;
     int m_count = 0;
     QHash<int, QString> m_uidls;
