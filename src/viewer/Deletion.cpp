@@ -64,7 +64,7 @@ Status markAndCompact(ViewSource &source, int number)
 
 } // namespace
 
-void DeleteOne(App &app, TyakuForm &form)
+void deleteOne(App &app, TyakuForm &form)
 {
     std::optional<ViewSource> source = currentViewSource(app);
     const int number = form.selectedRecordNumber();
@@ -88,7 +88,7 @@ void DeleteOne(App &app, TyakuForm &form)
     RefillAfterDelete(app, form, source->store, *source->buffer);
 }
 
-void DeleteAll(App &app, TyakuForm &form)
+void deleteAll(App &app, TyakuForm &form)
 {
     std::optional<ViewSource> source = currentViewSource(app);
     if (!source || !confirmed(app, form, QStringLiteral("すべてのデータを削除して良いですか？")))

@@ -6,9 +6,9 @@ class App;
 class TyakuForm;
 
 // Removes the message of the selected row from the shown store, after asking.
-void DeleteOne(App &app, TyakuForm &form);
+void deleteOne(App &app, TyakuForm &form);
 
 // Removes every message of the shown store, after asking.
-void DeleteAll(App &app, TyakuForm &form);
+void deleteAll(App &app, TyakuForm &form);
 
 } // namespace orv

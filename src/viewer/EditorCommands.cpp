@@ -11,6 +11,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -34,6 +35,44 @@ FileDialogRequest textFileDialog()
 Status writeTextFile(const QString &path, const QString &text)
 {
     return writeFileAtomically(path, cp932::encode(text));
+}
+
+// The save dialog, then the text of rtfEd followed by CR LF. False when nothing was saved:
+// the dialog was cancelled or the file could not be written (the user has been told).
+bool saveThroughDialog(App &app, TyakuForm &form)
+{
+    const QString path = app.fileDialogs().saveFileName(&form, textFileDialog());
+    if (path.isEmpty())
+        return false;
+    form.setWindowTitle(path);
+    if (const Status status = writeTextFile(path, editorText(*form.rtfEd()) + kCrLf); !status) {
+        showFailure(app, &form, status);
+        return false;
+    }
+    return true;
+}
+
+// New runs before the editor has a file of its own (afterwards it does nothing), so typed
+// text would be lost: the user decides first. False when the text must stay.
+bool keepTypedText(App &app, TyakuForm &form)
+{
+    QTextEdit &editor = *form.rtfEd();
+    // Text the program put there (a message shown) counts as typed only once it was edited.
+    if (!editor.document()->isModified() || editor.document()->isEmpty())
+        return true;
+    const MessageBoxRequest question{
+        QStringLiteral("編集中の文章はファイルに保存されていません。保存しますか？\n"
+                       "「いいえ」を選ぶと文章は破棄されます。"),
+        QStringLiteral("新規作成"), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel,
+        QMessageBox::Question};
+    switch (app.showMessage(&form, question)) {
+    case QMessageBox::Yes:
+        return saveThroughDialog(app, form);
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 QString selectedText(const QTextCursor &cursor)
@@ -150,16 +189,17 @@ Status readTextFile(const QString &path, QString &text)
     return Status::success();
 }
 
-void EditorNew(App &app, TyakuForm &form)
+void New(App &app, TyakuForm &form)
 {
     EditorState &state = app.state().editor;
     if (state.editorFile.contains(kNewFileName))
         return;
-    // Each step that fails is skipped: with no file yet there is nowhere to keep the text.
-    if (state.editorModified)
-        (void)writeTextFile(state.editorFile, editorText(*form.rtfEd()));
+    if (state.editorModified && !keepTypedText(app, form))
+        return;
     setEditorText(*form.rtfEd(), QString());
     state.editorFile = DirectoryPart(state.editorFile) + kNewFileName;
+    // The empty file only marks the new document; the editor works on without it, so a
+    // failure to create it is passed over.
     (void)writeTextFile(state.editorFile, QString());
     state.editorModified = false;
     form.setWindowTitle(kNewFileName + QStringLiteral("      ") + state.editorFile);
@@ -185,15 +225,10 @@ void OpenDialog(App &app, TyakuForm &form)
 
 void SaveAsDialog(App &app, TyakuForm &form)
 {
-    const QString path = app.fileDialogs().saveFileName(&form, textFileDialog());
-    if (path.isEmpty())
-        return;
-    form.setWindowTitle(path);
-    if (const Status status = writeTextFile(path, editorText(*form.rtfEd()) + kCrLf); !status)
-        showFailure(app, &form, status);
+    (void)saveThroughDialog(app, form);
 }
 
-void PutHeaderBlockInFront(TyakuForm &form)
+void putHeaderBlockInFront(TyakuForm &form)
 {
     setEditorText(*form.rtfEd(), headerBlockForEditor(shownHeaderFields(form)));
 }
@@ -247,18 +282,18 @@ void Paste(QTextEdit &editor)
     editor.setFocus();
 }
 
-void SelectAll(QTextEdit &editor)
+void selectAll(QTextEdit &editor)
 {
     editor.selectAll();
 }
 
-void JumpToStart(QTextEdit &editor)
+void jumpToStart(QTextEdit &editor)
 {
     placeInsertionPoint(editor, 0);
     editor.setFocus();
 }
 
-void JumpToEnd(QTextEdit &editor)
+void jumpToEnd(QTextEdit &editor)
 {
     QTextCursor cursor = editor.textCursor();
     cursor.movePosition(QTextCursor::End);
@@ -266,7 +301,7 @@ void JumpToEnd(QTextEdit &editor)
     editor.setFocus();
 }
 
-void ToggleStyle(App &app, TyakuForm &form, TextStyle style)
+void toggleStyle(App &app, TyakuForm &form, TextStyle style)
 {
     qint16 &counter = toggleCounter(app.state().editor, style);
     const bool switchOn = counter % 2 == 0;

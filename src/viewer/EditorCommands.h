@@ -22,10 +22,10 @@ QString DirectoryPart(const QString &path);
 Status readTextFile(const QString &path, QString &text);
 
 // File menu and toolbar.
-void EditorNew(App &app, TyakuForm &form);
+void New(App &app, TyakuForm &form);
 void OpenDialog(App &app, TyakuForm &form);
 void SaveAsDialog(App &app, TyakuForm &form);
-void PutHeaderBlockInFront(TyakuForm &form);
+void putHeaderBlockInFront(TyakuForm &form);
 void Print(App &app, TyakuForm &form);
 
 // Edit menu.
@@ -34,13 +34,13 @@ void SearchNext(App &app, TyakuForm &form);
 void Cut(QTextEdit &editor);
 void Copy(QTextEdit &editor);
 void Paste(QTextEdit &editor);
-void SelectAll(QTextEdit &editor);
-void JumpToStart(QTextEdit &editor);
-void JumpToEnd(QTextEdit &editor);
+void selectAll(QTextEdit &editor);
+void jumpToStart(QTextEdit &editor);
+void jumpToEnd(QTextEdit &editor);
 
 // Bold, italic and underline switch for the whole text; the counters in the editor state
 // remember the last switch across windows.
 enum class TextStyle { Bold, Italic, Underline };
-void ToggleStyle(App &app, TyakuForm &form, TextStyle style);
+void toggleStyle(App &app, TyakuForm &form, TextStyle style);
 
 } // namespace orv

@@ -120,7 +120,7 @@ void RefillAfterDelete(App &app, TyakuForm &form, MailStore &store, MailRecord &
     listStore(app, form, store, buffer, Padding::AsStored);
 }
 
-void ClickMailList(App &app, TyakuForm &form)
+void clickMailList(App &app, TyakuForm &form)
 {
     form.Text5()->setText(QStringLiteral("1"));
     std::optional<ViewSource> source = currentViewSource(app);
@@ -136,7 +136,13 @@ void ClickMailList(App &app, TyakuForm &form)
     showSelectedRecord(app, form, *source);
 }
 
-bool PassSelectionTest(App &app, TyakuForm &form)
+void showSelectedMessage(App &app, TyakuForm &form)
+{
+    if (std::optional<ViewSource> source = currentViewSource(app))
+        showSelectedRecord(app, form, *source);
+}
+
+bool passSelectionTest(App &app, TyakuForm &form)
 {
     if (form.Text5()->text().isEmpty()) {
         app.showMessage(&form, {QStringLiteral("データが選択されていません"),

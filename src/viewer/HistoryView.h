@@ -34,11 +34,14 @@ void FillHistoryList(App &app, TyakuForm &form, MailStore &store, MailRecord &bu
 void RefillAfterDelete(App &app, TyakuForm &form, MailStore &store, MailRecord &buffer);
 
 // A click anywhere on the list: sets the selection marker and shows the selected record.
-void ClickMailList(App &app, TyakuForm &form);
+void clickMailList(App &app, TyakuForm &form);
+
+// Shows the record of the highlighted row when the highlight moved without a click.
+void showSelectedMessage(App &app, TyakuForm &form);
 
 // The marker test of the message operations: false (after telling the user) when no
 // message was chosen; otherwise the marker is used up.
-bool PassSelectionTest(App &app, TyakuForm &form);
+bool passSelectionTest(App &app, TyakuForm &form);
 
 // Tells the user what failed and why.
 void showFailure(App &app, QWidget *parent, const Status &status);

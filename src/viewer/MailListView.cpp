@@ -20,11 +20,27 @@ MailListView::MailListView(QWidget *parent) : QTreeView(parent)
     header()->setStretchLastSection(false);
 }
 
+void MailListView::mousePressEvent(QMouseEvent *event)
+{
+    m_leftButtonDown = event->button() == Qt::LeftButton;
+    QTreeView::mousePressEvent(event);
+}
+
 void MailListView::mouseReleaseEvent(QMouseEvent *event)
 {
     QTreeView::mouseReleaseEvent(event);
-    if (event->button() == Qt::LeftButton)
+    if (event->button() == Qt::LeftButton) {
+        m_leftButtonDown = false;
         emit clickedAnywhere();
+    }
+}
+
+void MailListView::selectionChanged(const QItemSelection &selected,
+                                    const QItemSelection &deselected)
+{
+    QTreeView::selectionChanged(selected, deselected);
+    if (!selected.isEmpty() && !m_leftButtonDown)
+        emit selectionMoved();
 }
 
 } // namespace orv

@@ -9,7 +9,7 @@
 #include "viewer/TyakuForm.h"
 
 #include <QDir>
-#include <QGuiApplication>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QTextEdit>
 
@@ -22,23 +22,19 @@ const QString kCrLf = QStringLiteral("\r\n");
 // Room for ".txt" within the 255 bytes a file name may take.
 constexpr qsizetype kMaxNameBytes = 240;
 
-enum class Wildcards { Keep, Replace };
-
-bool unsafeInFileName(QChar c, Wildcards wildcards)
+bool unsafeInFileName(QChar c)
 {
-    static const QString forbidden = QStringLiteral("/\\:\"<>|");
-    if (c.category() == QChar::Other_Control || c.isSurrogate() || forbidden.contains(c))
-        return true;
-    return wildcards == Wildcards::Replace && (c == u'*' || c == u'?');
+    static const QString forbidden = QStringLiteral("/\\:\"<>|*?");
+    return c.category() == QChar::Other_Control || c.isSurrogate() || forbidden.contains(c);
 }
 
 // The subject made into a file name stem, cut where the name would grow too long.
-QString fileNameStem(const QString &subject, Wildcards wildcards)
+QString fileNameStem(const QString &subject)
 {
     QString stem;
     qsizetype bytes = 0;
     for (const QChar c : subject) {
-        const QChar kept = unsafeInFileName(c, wildcards) ? QChar(u'_') : c;
+        const QChar kept = unsafeInFileName(c) ? QChar(u'_') : c;
         bytes += QString(kept).toUtf8().size();
         if (bytes > kMaxNameBytes)
             break;
@@ -47,21 +43,6 @@ QString fileNameStem(const QString &subject, Wildcards wildcards)
     if (stem.isEmpty())
         return QStringLiteral("無題");
     return stem;
-}
-
-// A name filter matches "[" as the start of a character set; the subject means it as is.
-QString escapeCharacterSets(QString pattern)
-{
-    return pattern.replace(QStringLiteral("["), QStringLiteral("[[]"));
-}
-
-bool quickSaveFileExists(const QString &folder, const QString &subject)
-{
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const QStringList matches = QDir(folder).entryList(
-        {escapeCharacterSets(quickSaveSearchPattern(subject))}, QDir::Files | QDir::Hidden);
-    QGuiApplication::restoreOverrideCursor();
-    return !matches.isEmpty();
 }
 
 QString quickSaveFolder(App &app)
@@ -93,28 +74,24 @@ HeaderFields shownHeaderFields(const TyakuForm &form)
 
 QString quickSaveFileName(const QString &subject)
 {
-    return fileNameStem(subject, Wildcards::Replace) + QStringLiteral(".txt");
+    return fileNameStem(subject) + QStringLiteral(".txt");
 }
 
-QString quickSaveSearchPattern(const QString &subject)
+void quickSave(App &app, TyakuForm &form)
 {
-    return fileNameStem(subject, Wildcards::Keep) + QStringLiteral(".txt");
-}
-
-void QuickSave(App &app, TyakuForm &form)
-{
-    if (!PassSelectionTest(app, form))
+    if (!passSelectionTest(app, form))
         return;
     const QString folder = quickSaveFolder(app);
-    const QString subject = form.Text7()->text();
-    if (quickSaveFileExists(folder, subject) &&
+    // The question is about the file about to be written, under its safe name: "a?c"
+    // writes "a_c.txt" whether or not "abc.txt" exists.
+    const QString path = resolveCaseInsensitive(folder, quickSaveFileName(form.Text7()->text()));
+    if (QFileInfo(path).isFile() &&
         app.showMessage(&form, {QStringLiteral("同名のファイルが既に存在します。上書きしますか？ "),
                                 QStringLiteral("確認"), QMessageBox::Yes | QMessageBox::No,
                                 QMessageBox::Question}) != QMessageBox::Yes)
         return;
 
     const HeaderFields fields = shownHeaderFields(form);
-    const QString path = resolveCaseInsensitive(folder, quickSaveFileName(subject));
     const Status status = writeFileAtomically(path, cp932::encode(headerBlockForFile(fields)));
     if (!status) {
         showFailure(app, &form, status);
@@ -123,7 +100,7 @@ void QuickSave(App &app, TyakuForm &form)
     setEditorText(*form.rtfEd(), headerBlockForEditor(fields));
 }
 
-void CopyField(TyakuForm &form)
+void copyField(TyakuForm &form)
 {
     putOnClipboard(form.Text6()->text());
 }

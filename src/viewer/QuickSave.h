@@ -22,15 +22,13 @@ QString headerBlockForEditor(const HeaderFields &fields);
 HeaderFields shownHeaderFields(const TyakuForm &form);
 
 // The quick-save file name for a subject: characters that cannot stand in a file name
-// become "_", so the file always lands in the quick-save folder; "*" and "?" are kept in
-// the search pattern, where they match other names.
+// become "_", so the file always lands in the quick-save folder.
 QString quickSaveFileName(const QString &subject);
-QString quickSaveSearchPattern(const QString &subject);
 
 // Saves the shown message in the quick-save folder under its subject.
-void QuickSave(App &app, TyakuForm &form);
+void quickSave(App &app, TyakuForm &form);
 
 // Puts the copy field on the clipboard.
-void CopyField(TyakuForm &form);
+void copyField(TyakuForm &form);
 
 } // namespace orv

@@ -50,6 +50,16 @@ QLineEdit *textBox(QWidget *parent, const char *name, const TwipsRect &place)
     return box;
 }
 
+// Subjects, senders and dates are read from their beginning ("【重要】…", the weekday);
+// setText leaves the cursor, and so the view, at the end. Typing keeps its cursor.
+void showBeginningWhenSet(QLineEdit *field)
+{
+    QObject::connect(field, &QLineEdit::textChanged, field, [field] {
+        if (!field->isModified()) // set by the program, not typed
+            field->setCursorPosition(0);
+    });
+}
+
 QLabel *label(QWidget *parent, const char *name, const QString &caption, const TwipsRect &place)
 {
     auto *text = named(new QLabel(caption, parent), name);
@@ -124,6 +134,8 @@ void TyakuForm::createControls()
     m_text7 = textBox(m_canvas, "Text7", m_geometry.text7);
     m_text8 = textBox(m_canvas, "Text8", m_geometry.text8);
     m_text9 = textBox(m_canvas, "Text9", m_geometry.text9);
+    for (QLineEdit *field : {m_text7, m_text8, m_text9})
+        showBeginningWhenSet(field);
     m_rtfEd = named(new QTextEdit(m_canvas), "rtfEd");
     m_rtfEd->setAcceptRichText(false);
 
@@ -161,7 +173,7 @@ void TyakuForm::createMenus()
         menu->addSeparator()->setObjectName(QLatin1String(name));
     };
 
-    item(file, "mnew", QStringLiteral("新規作成"), [this] { EditorNew(m_app, *this); });
+    item(file, "mnew", QStringLiteral("新規作成"), [this] { New(m_app, *this); });
     item(file, "mopen", QStringLiteral("開く"), [this] { OpenDialog(m_app, *this); });
     item(file, "msave", QStringLiteral("名前を付けて保存"),
          [this] { dispatchToolbarKey(QStringLiteral("Save")); });
@@ -169,9 +181,9 @@ void TyakuForm::createMenus()
     separator(file, "mline");
     item(file, "mend", QStringLiteral("終了"), [this] { close(); });
 
-    item(edit, "mall", QStringLiteral("全て選択"), [this] { SelectAll(*m_rtfEd); });
-    item(edit, "matamajump", QStringLiteral("文頭へジャンプ"), [this] { JumpToStart(*m_rtfEd); });
-    item(edit, "mbunmatujump", QStringLiteral("文末へジャンプ"), [this] { JumpToEnd(*m_rtfEd); });
+    item(edit, "mall", QStringLiteral("全て選択"), [this] { selectAll(*m_rtfEd); });
+    item(edit, "matamajump", QStringLiteral("文頭へジャンプ"), [this] { jumpToStart(*m_rtfEd); });
+    item(edit, "mbunmatujump", QStringLiteral("文末へジャンプ"), [this] { jumpToEnd(*m_rtfEd); });
     separator(edit, "mline3");
     item(edit, "mkensaku", QStringLiteral("検索"), [this] { Search(m_app, *this); });
     item(edit, "mtugikensaku", QStringLiteral("次を検索"), [this] { SearchNext(m_app, *this); });
@@ -198,11 +210,11 @@ void TyakuForm::createToolBar()
 void TyakuForm::dispatchToolbarKey(const QString &key)
 {
     const auto saveWithHeaderBlock = [this] {
-        PutHeaderBlockInFront(*this);
+        putHeaderBlockInFront(*this);
         SaveAsDialog(m_app, *this);
     };
     const std::map<QString, std::function<void()>> actions = {
-        {QStringLiteral("New"), [this] { EditorNew(m_app, *this); }},
+        {QStringLiteral("New"), [this] { New(m_app, *this); }},
         {QStringLiteral("Open"), [this] { OpenDialog(m_app, *this); }},
         {QStringLiteral("Save"), saveWithHeaderBlock},
         {QStringLiteral("SaveAs"), saveWithHeaderBlock},
@@ -210,9 +222,9 @@ void TyakuForm::dispatchToolbarKey(const QString &key)
         {QStringLiteral("Cut"), [this] { Cut(*m_rtfEd); }},
         {QStringLiteral("Copy"), [this] { Copy(*m_rtfEd); }},
         {QStringLiteral("Paste"), [this] { Paste(*m_rtfEd); }},
-        {QStringLiteral("Bold"), [this] { ToggleStyle(m_app, *this, TextStyle::Bold); }},
-        {QStringLiteral("Italic"), [this] { ToggleStyle(m_app, *this, TextStyle::Italic); }},
-        {QStringLiteral("Underline"), [this] { ToggleStyle(m_app, *this, TextStyle::Underline); }},
+        {QStringLiteral("Bold"), [this] { toggleStyle(m_app, *this, TextStyle::Bold); }},
+        {QStringLiteral("Italic"), [this] { toggleStyle(m_app, *this, TextStyle::Italic); }},
+        {QStringLiteral("Underline"), [this] { toggleStyle(m_app, *this, TextStyle::Underline); }},
     };
     if (const auto it = actions.find(key); it != actions.end())
         it->second();
@@ -221,15 +233,17 @@ void TyakuForm::dispatchToolbarKey(const QString &key)
 void TyakuForm::connectCommands()
 {
     connect(m_mailList, &MailListView::clickedAnywhere, this,
-            [this] { ClickMailList(m_app, *this); });
-    connect(m_command1, &QPushButton::clicked, this, [this] { CopyField(*this); });
-    connect(m_command2, &QPushButton::clicked, this, [this] { QuickSave(m_app, *this); });
-    connect(m_command3, &QPushButton::clicked, this, [this] { DeleteOne(m_app, *this); });
-    connect(m_command6, &QPushButton::clicked, this, [this] { DeleteAll(m_app, *this); });
+            [this] { clickMailList(m_app, *this); });
+    connect(m_mailList, &MailListView::selectionMoved, this,
+            [this] { showSelectedMessage(m_app, *this); });
+    connect(m_command1, &QPushButton::clicked, this, [this] { copyField(*this); });
+    connect(m_command2, &QPushButton::clicked, this, [this] { quickSave(m_app, *this); });
+    connect(m_command3, &QPushButton::clicked, this, [this] { deleteOne(m_app, *this); });
+    connect(m_command6, &QPushButton::clicked, this, [this] { deleteAll(m_app, *this); });
     // The address book and reply windows take the message over once they exist; until
     // then these buttons only use up the selection.
-    connect(m_command4, &QPushButton::clicked, this, [this] { PassSelectionTest(m_app, *this); });
-    connect(m_command5, &QPushButton::clicked, this, [this] { PassSelectionTest(m_app, *this); });
+    connect(m_command4, &QPushButton::clicked, this, [this] { passSelectionTest(m_app, *this); });
+    connect(m_command5, &QPushButton::clicked, this, [this] { passSelectionTest(m_app, *this); });
     connect(m_rtfEd, &QTextEdit::textChanged, this,
             [this] { m_app.state().editor.editorModified = true; });
 }

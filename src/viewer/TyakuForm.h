@@ -49,8 +49,6 @@ public:
     // Runs the action of a toolbar key; unknown keys do nothing.
     void dispatchToolbarKey(const QString &key);
 
-    const ViewerGeometry &geometryInTwips() const { return m_geometry; }
-
 protected:
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;

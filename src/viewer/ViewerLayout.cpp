@@ -8,6 +8,9 @@ namespace {
 
 // The copy controls sit this far below the top of the status bar.
 constexpr double kOnStatusBarOffset = 80;
+// The copy button's left on the status bar, and the copy field's left measured from it.
+constexpr double kCommand1Left = 1880;
+constexpr double kText6FromCommand1 = 3380;
 
 } // namespace
 
@@ -31,8 +34,11 @@ ViewerGeometry designedViewerGeometry()
     g.text9 = {9585, 3160, 2400, 300};
     g.rtfEd = {20, 3900, 11880, 3600};
     g.statusBar1 = {0, 8280, 12000, 360};
-    g.command1 = {120, 8360, 3240, 330};
-    g.text6 = {3500, 8360, 4000, 300};
+    // Where the resize rule puts them, so the first layout does not slide the copy button
+    // under the copy field: the field starts 3380 twips right of the button's left, 140
+    // twips clear of its right edge.
+    g.command1 = {kCommand1Left, 8360, 3240, 330};
+    g.text6 = {kCommand1Left + kText6FromCommand1, 8360, 4000, 300};
     return g;
 }
 
@@ -59,9 +65,9 @@ ViewerGeometry resizeLayout(const ViewerGeometry &current, const OuterSize &size
     g.text9.left = w * 0.3 + g.text8.left - 20;
 
     // The copy field takes its place from where the copy button was before it moves.
-    g.text6.left = current.command1.left + 3380;
+    g.text6.left = current.command1.left + kText6FromCommand1;
     g.text6.top = g.statusBar1.top + kOnStatusBarOffset;
-    g.command1.left = g.statusBar1.left + 1880;
+    g.command1.left = g.statusBar1.left + kCommand1Left;
     g.command1.top = g.statusBar1.top + kOnStatusBarOffset;
 
     if (h > 3500) {

@@ -249,6 +249,58 @@ TEST_F(EditorTest, NewActsOncePerRun)
     QDir::setCurrent(previous);
 }
 
+struct TypedTextCase {
+    const char *name;
+    QMessageBox::StandardButton answer;
+    QString savePath; // the save dialog's answer after Yes; null: cancelled
+    bool newRuns;     // the text was kept or discarded, and New went on
+};
+
+class EditorNewTypedTest : public EditorTest,
+                           public ::testing::WithParamInterface<TypedTextCase> {};
+
+// Typed text that no file holds is asked about before New replaces it.
+TEST_P(EditorNewTypedTest, AsksBeforeDiscardingTypedText)
+{
+    const TypedTextCase &c = GetParam();
+    QTemporaryDir workingDir;
+    const QString previous = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(workingDir.path()));
+    editor().setPlainText(QStringLiteral("表示中のメール"));
+    editor().moveCursor(QTextCursor::End);
+    QTest::keyClicks(&editor(), QStringLiteral(" memo"));
+    const QString typed = QStringLiteral("表示中のメール memo");
+    ASSERT_EQ(body(), typed);
+    t.messageBoxes->answer(c.answer);
+    const QString savePath = c.savePath.isNull() ? QString() : inFolder(c.savePath);
+    if (c.answer == QMessageBox::Yes)
+        t.fileDialogs->saveAnswers = {savePath};
+
+    trigger("mnew");
+
+    ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
+    EXPECT_EQ(t.messageBoxes->shown[0].buttons,
+              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    EXPECT_EQ(t.messageBoxes->shown[0].icon, QMessageBox::Question);
+    if (!savePath.isEmpty()) {
+        EXPECT_EQ(fileBytes(savePath), cp932::encode(typed + QStringLiteral("\r\n")));
+    }
+    const QString newFile = QStringLiteral("新規作成.TXT");
+    EXPECT_EQ(body(), c.newRuns ? QString() : typed);
+    EXPECT_EQ(state().editor.editorFile, c.newRuns ? newFile : QString());
+    EXPECT_EQ(QFile::exists(workingDir.filePath(newFile)), c.newRuns);
+    QDir::setCurrent(previous);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, EditorNewTypedTest,
+    ::testing::Values(TypedTextCase{"SaveThenNew", QMessageBox::Yes, QStringLiteral("書きかけ.txt"),
+                                    true},
+                      TypedTextCase{"SaveDialogCancelled", QMessageBox::Yes, QString(), false},
+                      TypedTextCase{"Discard", QMessageBox::No, QString(), true},
+                      TypedTextCase{"Cancel", QMessageBox::Cancel, QString(), false}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 TEST_F(EditorTest, StyleTogglesSwitchTheWholeFontAndCountOnAcrossWindows)
 {
     form().dispatchToolbarKey(QStringLiteral("Bold"));

@@ -98,33 +98,46 @@ struct ExistingNameCase {
     const char *name;
     QString subject;
     QString existing;
+    bool asks;       // the existing file is the one about to be written
+    QString written; // the file the save writes, when it does not ask
 };
 
 class QuickSaveExistingTest : public QuickSaveTest,
                               public ::testing::WithParamInterface<ExistingNameCase> {};
 
-// The existence test is a search: wildcards in the subject match other names, letters match
-// in any case, and a bracket is only a bracket.
-TEST_P(QuickSaveExistingTest, AsksBeforeSaving)
+// The question is about the file that will be written: letters match in any case, a
+// bracket is only a bracket, and a wildcard in the subject is written as "_", so it never
+// stands for another file.
+TEST_P(QuickSaveExistingTest, AsksOnlyWhenTheFileToBeWrittenExists)
 {
-    showMessage(GetParam().subject);
-    t.folder.writeBytes(kQuickSaveFolder + QLatin1Char('\\') + GetParam().existing, "old");
-    t.messageBoxes->answer(QMessageBox::No);
+    const ExistingNameCase &c = GetParam();
+    showMessage(c.subject);
+    t.folder.writeBytes(kQuickSaveFolder + QLatin1Char('\\') + c.existing, "old");
+    if (c.asks)
+        t.messageBoxes->answer(QMessageBox::No);
 
     click("Command2");
 
-    EXPECT_EQ(messagesShown(), QStringList{kOverwriteQuestion});
-    EXPECT_EQ(saved(GetParam().existing), QByteArray("old"));
+    EXPECT_EQ(messagesShown(), c.asks ? QStringList{kOverwriteQuestion} : QStringList());
+    EXPECT_EQ(saved(c.existing), QByteArray("old"));
+    if (!c.asks) {
+        EXPECT_TRUE(saved(c.written).startsWith(cp932::encode(QStringLiteral("Subject:  "))));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Names, QuickSaveExistingTest,
     ::testing::Values(
-        ExistingNameCase{"Star", QStringLiteral("会*"), QStringLiteral("会議.txt")},
-        ExistingNameCase{"QuestionMark", QStringLiteral("会?"), QStringLiteral("会議.txt")},
-        ExistingNameCase{"OtherCase", QStringLiteral("report"), QStringLiteral("REPORT.TXT")},
-        ExistingNameCase{"Brackets", QStringLiteral("[重要]連絡"),
-                         QStringLiteral("[重要]連絡.txt")}),
+        ExistingNameCase{"QuestionMarkAnotherFile", QStringLiteral("a?c"),
+                         QStringLiteral("abc.txt"), false, QStringLiteral("a_c.txt")},
+        ExistingNameCase{"StarAnotherFile", QStringLiteral("会*"), QStringLiteral("会議.txt"),
+                         false, QStringLiteral("会_.txt")},
+        ExistingNameCase{
+            "QuestionMarkSameFile", QStringLiteral("a?c"), QStringLiteral("a_c.txt"), true, {}},
+        ExistingNameCase{
+            "OtherCase", QStringLiteral("report"), QStringLiteral("REPORT.TXT"), true, {}},
+        ExistingNameCase{
+            "Brackets", QStringLiteral("[重要]連絡"), QStringLiteral("[重要]連絡.txt"), true, {}}),
     [](const auto &info) { return std::string(info.param.name); });
 
 struct HostileSubjectCase {

@@ -82,6 +82,44 @@ TEST_F(DeletionTest, DeleteOneWithoutAChosenRowSaysSoAndChangesNothing)
     EXPECT_EQ(text("Text7"), QStringLiteral("件名3"));
 }
 
+struct HighlightMove {
+    const char *name;
+    void (*move)(QAbstractItemView &list);
+};
+
+// After a click on row 2 the highlight moves to row 3 without a left click: the message on
+// screen follows it, and 一件削除 deletes that message.
+const HighlightMove kHighlightMoves[] = {
+    {"Down key", [](QAbstractItemView &list) { QTest::keyClick(&list, Qt::Key_Down); }},
+    {"right click",
+     [](QAbstractItemView &list) {
+         const QRect row = list.visualRect(list.model()->index(2, 0));
+         QTest::mouseClick(list.viewport(), Qt::RightButton, {}, row.center());
+     }},
+};
+
+TEST_F(DeletionTest, DeleteOneDeletesTheMessageOnScreenAfterTheHighlightMoved)
+{
+    const std::vector<MailRecord> records = numberedRecords(4);
+    for (const HighlightMove &move : kHighlightMoves) {
+        SCOPED_TRACE(move.name);
+        writeStore(kReceivedStore, records);
+        open(ViewMode::Received);
+        clickRow(1);
+        ASSERT_EQ(text("Text7"), QStringLiteral("件名2"));
+
+        move.move(*list());
+
+        EXPECT_EQ(text("Text7"), QStringLiteral("件名3"));
+        EXPECT_EQ(body(), QStringLiteral("本文3"));
+        t.messageBoxes->answer(QMessageBox::Yes);
+        click("Command3");
+        EXPECT_EQ(t.folder.readBytes(kReceivedStore),
+                  storeBytes({records[0], records[1], records[3]}));
+        t.messageBoxes->shown.clear();
+    }
+}
+
 TEST_F(DeletionTest, DeleteOneInTheSentViewAsksItsOwnQuestion)
 {
     const std::vector<MailRecord> records = numberedRecords(2);

@@ -3,6 +3,10 @@
 #include "ui/Twips.h"
 #include "viewer/ViewerLayout.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 namespace orv::test {
 namespace {
 
@@ -52,6 +56,43 @@ TEST(ViewerLayout, ALowWindowKeepsTheBodyHeightAndTheCopyControlsOnTheStatusBar)
     EXPECT_EQ(g.mailList.height, 875);
 }
 
+bool overlap(const TwipsRect &a, const TwipsRect &b)
+{
+    return a.left < b.left + b.width && b.left < a.left + a.width && a.top < b.top + b.height &&
+           b.top < a.top + a.height;
+}
+
+// The copy button stays clear of the copy field as designed, after the first and every
+// later resize, and wherever a pointer move puts the two.
+TEST(ViewerLayout, TheCopyFieldNeverCoversTheCopyButton)
+{
+    const OuterSize sizes[] = {designedViewerSize(),
+                               {12000, 9000, false},
+                               {6000, 3500, false},
+                               {19200, 12000, true},
+                               {30000, 20000, false}};
+    std::vector<std::pair<std::string, ViewerGeometry>> layouts = {
+        {"designed", designedViewerGeometry()}};
+    ViewerGeometry g = designedViewerGeometry();
+    for (const OuterSize &size : sizes) {
+        g = resizeLayout(g, size);
+        const std::string name = std::to_string(int(size.width)) + "x" +
+                                 std::to_string(int(size.height)) +
+                                 (size.maximized ? " maximised" : "");
+        layouts.emplace_back(name, g);
+        layouts.emplace_back(name + ", pointer on the list", copyControlsAtBottom(g, size));
+        layouts.emplace_back(name + ", pointer on the window", copyControlsOnStatusBar(g));
+    }
+    for (const auto &[name, layout] : layouts) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(overlap(layout.command1, layout.text6));
+        EXPECT_FALSE(layout.command1.toPixels().intersects(layout.text6.toPixels()));
+    }
+    EXPECT_EQ(resizeLayout(designedViewerGeometry(), designedViewerSize()).text6.left,
+              designedViewerGeometry().text6.left)
+        << "the first layout keeps the designed places";
+}
+
 TEST(ViewerLayout, ColumnsShareTheListWidthHalfQuarterQuarter)
 {
     const ListColumnWidths widths = listColumnWidths(11880);
@@ -78,6 +119,16 @@ TEST_F(ViewerWindowLayoutTest, ResizingTheShownWindowAppliesTheLayoutInPixels)
     EXPECT_EQ(control<QWidget>("Picture1")->width(), outer.width());
     EXPECT_EQ(control<QTreeView>("MailListView")->columnWidth(0), twipsToPixels(11880 / 2))
         << "columns keep their load widths";
+}
+
+TEST_F(ViewerWindowLayoutTest, TheShownWindowShowsTheWholeCopyButton)
+{
+    open(ViewMode::Received);
+    QWidget *button = control<QWidget>("Command1");
+    QWidget *field = control<QWidget>("Text6");
+    EXPECT_FALSE(button->geometry().intersects(field->geometry()));
+    EXPECT_EQ(button->childAt(button->rect().center()), nullptr);
+    EXPECT_EQ(form().centralWidget()->childAt(button->geometry().center()), button);
 }
 
 } // namespace

@@ -128,6 +128,35 @@ TEST_F(HistoryListTest, RowClickReadsTheRecordFromTheStoreNotTheList)
     EXPECT_TRUE(t.messageBoxes->shown.empty());
 }
 
+// Long subjects, senders and dates are read from their start, however they are set.
+TEST_F(HistoryListTest, HeaderFieldsShowTheBeginningOfLongTexts)
+{
+    const QString subject =
+        QStringLiteral("【重要】") + QString(60, u'長') + QStringLiteral("件名");
+    const QString from =
+        QStringLiteral("山田太郎 <") + QString(80, u'y') + QStringLiteral("@example.jp>");
+    const QString date = QStringLiteral("Wed, 9 Dec 2026 09:05:07 +0900 (JST)") + QString(60, u' ');
+    writeStore(kReceivedStore, {numberedRecord(1), mailRecord(subject, from, date, {})});
+    form().show();
+    const auto expectStart = [this](const char *when) {
+        for (const char *field : {"Text7", "Text8", "Text9"})
+            EXPECT_EQ(control<QLineEdit>(field)->cursorPosition(), 0) << field << ", " << when;
+    };
+
+    open(ViewMode::Received);
+    expectStart("after the fill");
+    clickRow(0);
+    clickRow(1);
+    expectStart("after a row click");
+    form().Text7()->setText(subject + QStringLiteral("再"));
+    expectStart("when set directly, as receiving does");
+
+    QLineEdit *typed = control<QLineEdit>("Text7");
+    typed->end(false);
+    QTest::keyClicks(typed, QStringLiteral("re"));
+    EXPECT_EQ(typed->cursorPosition(), typed->text().size()) << "typing keeps its cursor";
+}
+
 TEST_F(HistoryListTest, ClickOnAnEmptyListSaysSoAndStillSetsTheMarker)
 {
     open(ViewMode::Received);
