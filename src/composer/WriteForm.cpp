@@ -5,6 +5,7 @@
 #include "composer/LineEnds.h"
 #include "composer/RecipientPanel.h"
 #include "composer/WriteFormTexts.h"
+#include "emoticons/KaoForm.h"
 #include "transport/SendRun.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
@@ -173,6 +174,7 @@ void WriteForm::wireCommands()
     connect(m_command7, &QPushButton::clicked, this,
             [this] { m_toText->setPlainText(clipboardText()); });
     connect(m_command11, &QPushButton::clicked, this, &WriteForm::Reset);
+    connect(m_command8, &QPushButton::clicked, this, [this] { m_app.forms().show<KaoForm>(); });
     connect(m_command2, &QPushButton::clicked, this, [this] { m_text4->setText(clipboardText()); });
     connect(m_label7, &ClickableLabel::doubleClicked, this, &WriteForm::enterPasteMode);
     connect(m_recipients, &RecipientPanel::recipientPicked, this,

@@ -1,10 +1,14 @@
 #include "viewer/TyakuForm.h"
 
+#include "addressbook/FriendForm.h"
+#include "composer/BackForm.h"
 #include "ui/App.h"
 #include "ui/PointerMoves.h"
 #include "ui/Twips.h"
 #include "viewer/Deletion.h"
 #include "viewer/EditorCommands.h"
+#include "viewer/ExchangeCommands.h"
+#include "viewer/FilterBar.h"
 #include "viewer/HelpTexts.h"
 #include "viewer/HistoryView.h"
 #include "viewer/MailListModel.h"
@@ -90,6 +94,7 @@ TyakuForm::TyakuForm(App &app) : m_app(app), m_geometry(designedViewerGeometry()
     resize(twipsToPixels(size.width), twipsToPixels(size.height));
     createControls();
     createMenus();
+    installExchangeCommands(m_app, *this);
     createToolBar();
     connectCommands();
     connectPointerMoves();
@@ -129,7 +134,7 @@ void TyakuForm::createControls()
 
     m_mailList = named(new MailListView(m_canvas), "MailListView");
     m_listModel = new MailListModel(m_mailList);
-    m_mailList->setModel(m_listModel);
+    m_mailList->setModel(installFilterBar(m_app, *this, *m_listModel));
 
     m_text7 = textBox(m_canvas, "Text7", m_geometry.text7);
     m_text8 = textBox(m_canvas, "Text8", m_geometry.text8);
@@ -240,10 +245,14 @@ void TyakuForm::connectCommands()
     connect(m_command2, &QPushButton::clicked, this, [this] { quickSave(m_app, *this); });
     connect(m_command3, &QPushButton::clicked, this, [this] { deleteOne(m_app, *this); });
     connect(m_command6, &QPushButton::clicked, this, [this] { deleteAll(m_app, *this); });
-    // The address book and reply windows take the message over once they exist; until
-    // then these buttons only use up the selection.
-    connect(m_command4, &QPushButton::clicked, this, [this] { passSelectionTest(m_app, *this); });
-    connect(m_command5, &QPushButton::clicked, this, [this] { passSelectionTest(m_app, *this); });
+    connect(m_command4, &QPushButton::clicked, this, [this] {
+        if (passSelectionTest(m_app, *this))
+            OpenAddressBookWith(m_app, m_text8->text());
+    });
+    connect(m_command5, &QPushButton::clicked, this, [this] {
+        if (passSelectionTest(m_app, *this))
+            OpenReply(m_app, this, m_text7->text(), m_text8->text(), m_rtfEd->toPlainText());
+    });
     connect(m_rtfEd, &QTextEdit::textChanged, this,
             [this] { m_app.state().editor.editorModified = true; });
 }
@@ -306,7 +315,7 @@ void TyakuForm::loadEditorFile()
 int TyakuForm::selectedRecordNumber() const
 {
     const QModelIndexList rows = m_mailList->selectionModel()->selectedRows();
-    return rows.isEmpty() ? 0 : rows.first().row() + 1;
+    return rows.isEmpty() ? 0 : recordNumberOfRow(rows.first());
 }
 
 void TyakuForm::setListBackground(const QColor &colour)

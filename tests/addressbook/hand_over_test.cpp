@@ -31,9 +31,7 @@ void showReceivedMessageFrom(TestApp &t, const QString &sender)
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, row.center());
 }
 
-// The viewer's Command4 is wired to OpenAddressBookWith in src/viewer/TyakuForm.cpp; until
-// that edit is in, these two tests are disabled (drop the DISABLED_ prefix with it).
-TEST_F(AddressBookTest, DISABLED_TheViewerHandsTheWholeSenderOver)
+TEST_F(AddressBookTest, TheViewerHandsTheWholeSenderOver)
 {
     const QString sender = QStringLiteral(
         "山田 太郎 企画部 <yamada.taro.planning-and-design-department@example.co.jp>");
@@ -49,7 +47,7 @@ TEST_F(AddressBookTest, DISABLED_TheViewerHandsTheWholeSenderOver)
     EXPECT_TRUE(messagesShown().isEmpty());
 }
 
-TEST_F(AddressBookTest, DISABLED_AHandOverToAnOpenAddressBookKeepsWhatWasTyped)
+TEST_F(AddressBookTest, AHandOverToAnOpenAddressBookKeepsWhatWasTyped)
 {
     form().show();
     box("Text2")->setText(QStringLiteral("太郎"));

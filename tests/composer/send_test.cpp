@@ -13,8 +13,13 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QTimer>
 
 namespace orv::test {
 namespace {
@@ -279,6 +284,57 @@ TEST_F(ComposeSend, NothingGoesOutUnrecorded)
     ASSERT_EQ(boxTexts().size(), 1u);
     EXPECT_TRUE(boxTexts()[0].contains(u"0件を送信しました")) << text(boxTexts()[0]);
     EXPECT_TRUE(arrived().empty());
+    EXPECT_EQ(text(form()->BodyText()->toPlainText()), "本文");
+}
+
+TEST_F(ComposeSend, StopEndsTheRunAfterTheMessageInProgress)
+{
+    for (const char *name : {"一郎", "二郎", "三郎"})
+        addToAddressBook(QString::fromUtf8(name), QStringLiteral("someone@example.jp"));
+    compose(QString(), QStringLiteral("件名"), QStringLiteral("本文"));
+    click(u"Command4");
+    form()->recipients().Option2()->click();
+    click(u"Command1");
+    auto *progress = form()->findChild<QProgressDialog *>(QStringLiteral("SendProgress"));
+    ASSERT_NE(progress, nullptr);
+    EXPECT_TRUE(progress->isModal());
+    EXPECT_TRUE(progress->labelText().endsWith(u"1 / 3"));
+    progress->findChild<QPushButton *>()->click(); // 中止
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return !isOpen() || label7().contains(u"送信されていません"); }, 20000));
+    ASSERT_TRUE(isOpen());
+    EXPECT_EQ(text(label7()), "3件中2件のメールが送信されていません。");
+    EXPECT_EQ(arrived().size(), 1u);
+    EXPECT_EQ(sentRecords().size(), 1u);
+    EXPECT_TRUE(boxTexts().empty());
+}
+
+TEST_F(ComposeSend, ASilentServerNeverFreezesTheWindows)
+{
+    QTcpServer silent;
+    ASSERT_TRUE(silent.listen(QHostAddress::LocalHost));
+    app().state().serverSettings.smtpServer =
+        QStringLiteral("127.0.0.1:%1").arg(silent.serverPort());
+    compose(QStringLiteral("suzuki@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"));
+    click(u"Command1");
+    ASSERT_TRUE(silent.waitForNewConnection(10000));
+    QTcpSocket *connection = silent.nextPendingConnection();
+
+    // The event loop keeps turning while the library waits for the server.
+    int turns = 0;
+    QTimer ticker;
+    QObject::connect(&ticker, &QTimer::timeout, [&] { ++turns; });
+    ticker.start(20);
+    QTest::qWait(500);
+    EXPECT_GE(turns, 10);
+    EXPECT_TRUE(isOpen());
+    EXPECT_TRUE(form()->findChild<QProgressDialog *>(QStringLiteral("SendProgress")));
+
+    connection->close();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return !isOpen() || label7().contains(u"送信されていません"); }, 20000));
+    ASSERT_TRUE(isOpen());
+    EXPECT_EQ(boxTexts().size(), 1u);
     EXPECT_EQ(text(form()->BodyText()->toPlainText()), "本文");
 }
 

@@ -1,6 +1,7 @@
 #include "ComposeFixture.h"
 
 #include "composer/WriteFormTexts.h"
+#include "emoticons/KaoForm.h"
 #include "ui/Clipboard.h"
 #include "ui/Twips.h"
 
@@ -279,6 +280,17 @@ TEST_F(ComposeWindow, ResetClearsTheMessageButKeepsWidthGreetingsAndList)
     EXPECT_EQ(w->width(), twipsToPixels(9700));
     EXPECT_EQ(w->Combo1()->count(), 8);
     EXPECT_EQ(w->recipients().List1()->count(), 1);
+}
+
+TEST_F(ComposeWindow, TheEmoticonButtonOpensThePaletteBesideTheWindow)
+{
+    WriteForm *w = open();
+    click(u"Command8");
+    ASSERT_TRUE(app().forms().isLoaded<KaoForm>());
+    KaoForm *palette = app().forms().get<KaoForm>();
+    EXPECT_TRUE(palette->isVisible());
+    EXPECT_FALSE(palette->isModal());
+    EXPECT_TRUE(w->isVisible());
 }
 
 TEST_F(ComposeWindow, ClosingDiscardsWhatWasTypedAndStopSendsNothing)
