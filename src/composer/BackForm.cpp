@@ -40,7 +40,7 @@ BackForm::BackForm(App &app) : m_app(app)
     buildControls();
     wireCommands();
     resize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
-    centre();
+    centreOnScreen(this);
 }
 
 BackForm::~BackForm()
@@ -108,15 +108,6 @@ void BackForm::applyLayout()
     for (int index = 0; index < 3; ++index)
         buttons[index]->setGeometry(twipsRect(60 + index * (kButtonWidthTwips + 60), buttonsTop,
                                               kButtonWidthTwips, kRowHeightTwips + 60));
-}
-
-void BackForm::centre()
-{
-    if (const QScreen *screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.left() + (area.width() - width()) / 2,
-             area.top() + (area.height() - height()) / 2);
-    }
 }
 
 void BackForm::fill(const QString &subject, const QString &sender, const QString &body)

@@ -48,7 +48,6 @@ private:
     void buildControls();
     void wireCommands();
     void applyLayout();
-    void centre();
     void finishRun(const SendOutcome &outcome);
     QString filledState() const;
 

@@ -197,7 +197,7 @@ void WriteForm::load()
     m_combo1->setEditText(QString());
     // A missing file gives an empty list; the panel is out of sight until 宛先 is widened.
     (void)m_recipients->fillFromAddressMaster();
-    centre();
+    centreOnScreen(this);
 }
 
 void WriteForm::Reset()
@@ -216,7 +216,7 @@ void WriteForm::widen()
 {
     setFixedWidth(twipsToPixels(kWideWidthTwips));
     m_recipients->show();
-    centre();
+    centreOnScreen(this);
     if (const Status filled = m_recipients->fillFromAddressStore(); !filled)
         m_app.showMessage(this, {filled.error(), QString(), QMessageBox::Ok, QMessageBox::Warning});
 }
@@ -227,16 +227,7 @@ void WriteForm::narrow()
     // Out of sight is out of reach: a hidden panel takes no keyboard focus.
     m_recipients->hide();
     m_recipients->showBulkColour(false);
-    centre();
-}
-
-void WriteForm::centre()
-{
-    const QScreen *screen = this->screen();
-    if (!screen)
-        return;
-    const QRect area = screen->geometry();
-    move(area.left() + (area.width() - width()) / 2, area.top() + (area.height() - height()) / 2);
+    centreOnScreen(this);
 }
 
 QString WriteForm::recipientText() const

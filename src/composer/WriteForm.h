@@ -60,7 +60,6 @@ private:
     void Reset();
     void widen();
     void narrow();
-    void centre();
     void applyGreeting();
     void appendToBody(const QString &text);
     void enterPasteMode();

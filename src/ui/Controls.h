@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QScreen>
 #include <QString>
 #include <QWidget>
 
@@ -12,6 +13,16 @@ template <typename T, typename... Args> T *namedControl(const QString &name, Arg
     auto *control = new T(std::forward<Args>(args)...);
     control->setObjectName(name);
     return control;
+}
+
+// Puts a window in the middle of its screen: (screen − window) ÷ 2 on both axes.
+inline void centreOnScreen(QWidget *window)
+{
+    if (const QScreen *screen = window->screen()) {
+        const QRect area = screen->geometry();
+        window->move(area.left() + (area.width() - window->width()) / 2,
+                     area.top() + (area.height() - window->height()) / 2);
+    }
 }
 
 } // namespace orv
