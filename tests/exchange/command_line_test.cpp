@@ -101,7 +101,10 @@ TEST_F(CommandLineTest, TheProgramRunsWithoutADisplay)
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     program.setProcessEnvironment(environment);
-    const QString executable = QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine");
+    // The program finds its folder next to its executable: a copy runs in the test's own
+    // folder, so the build's program folder never gains the stores the run creates.
+    const QString executable = folder.path() + QStringLiteral("/orvaine");
+    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), executable));
 
     program.start(executable,
                   {QStringLiteral("--export-mbox"), QStringLiteral("nowhere"), file("x")});
@@ -115,6 +118,7 @@ TEST_F(CommandLineTest, TheProgramRunsWithoutADisplay)
     ASSERT_TRUE(program.waitForFinished(60000));
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     EXPECT_TRUE(QFile::exists(file("book.csv")));
+    EXPECT_TRUE(QFile::exists(folder.file(QStringLiteral("\\★MAilData\\Krvdata20.data"))));
 }
 
 } // namespace
