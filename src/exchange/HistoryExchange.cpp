@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "exchange/Mbox.h"
+#include "transport/ReceivedRecord.h"
 #include "transport/mime/MessageDecoder.h"
 
 #include <QDir>
@@ -17,10 +18,6 @@ namespace {
 constexpr qsizetype kWritePiece = qsizetype(4) << 20;
 
 const QString kAttachmentFolder = QStringLiteral("\\添付フォルダ\\");
-// The notice receiving appends to a message whose text mentions an attachment.
-const QString kAttachmentNotice =
-    QStringLiteral("♪♪♪　添付ファイルがありましので、添付フォルダに展開しました。♪♪♪");
-const QString kCrLf = QStringLiteral("\r\n");
 
 constexpr int kAttachmentNotWritten = -5;
 
@@ -41,32 +38,6 @@ bool flush(QIODevice &device, QByteArray &pending)
     const bool written = device.write(pending) == pending.size();
     pending.clear();
     return written;
-}
-
-// Receiving shows the body in the viewer's rich text box before it is stored; its plain
-// text comes back with every line end, paragraph and line separator as CR LF and no-break
-// spaces as blanks.
-QString asTheEditorKeepsIt(const QString &text)
-{
-    QString plain = text;
-    plain.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    for (QChar &c : plain) {
-        switch (c.unicode()) {
-        case u'\r':
-        case 0x2028:
-        case 0x2029:
-        case 0xFDD0:
-        case 0xFDD1:
-            c = u'\n';
-            break;
-        case 0x00A0:
-            c = u' ';
-            break;
-        default:
-            break;
-        }
-    }
-    return plain.replace(QStringLiteral("\n"), kCrLf);
 }
 
 QByteArray bodyBytes(const QByteArray &message)
@@ -280,19 +251,13 @@ int receivedRecord(const QByteArray &rawMessage, const QString &attachmentFolder
 {
     const QByteArray raw = withCrLfLines(rawMessage);
     // Receiving looks for the word in the text as the server sent it, before decoding.
-    const bool mentionsAttachment = cp932::decode(bodyBytes(raw)).contains(u"attachment");
+    const bool withNotice = mentionsAttachment(cp932::decode(bodyBytes(raw)));
     MailHeaderFields fields;
     QString body;
     const int result = mime::expandMessage(raw, attachmentFolder, fields, body, error);
     if (result == kAttachmentNotWritten)
         return result;
-    if (mentionsAttachment)
-        body += kCrLf + kAttachmentNotice;
-    record = MailRecord();
-    record.setSubject(trimBlanks(fields.subject));
-    record.setDate(trimBlanks(fields.date));
-    record.setAddress(trimBlanks(fields.from));
-    record.setBody(trimBlanks(asTheEditorKeepsIt(body)));
+    record = orv::receivedRecord(fields, stagedBody(body, withNotice));
     return result;
 }
 
