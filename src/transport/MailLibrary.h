@@ -79,6 +79,9 @@ public:
                                          const QString &temporaryFile,
                                          const QString &wholeMessage) = 0;
     virtual void NMailAttachmentFileClose() = 0;
+    // Whether NMailAttachmentFileFirst decodes the message fetched last from the bytes the
+    // server sent, so that the whole-message text it is handed goes unread.
+    virtual bool NMailKeepsFetchedMessage() const { return false; }
     virtual int NMailPop3DeleteMail(int handle, int number) = 0;
     // QUIT: the deletions of the session take effect here and only here.
     virtual int NMailPop3Close(int handle) = 0;
