@@ -2,7 +2,12 @@
 
 #include "core/Cp932.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace orv::exchange {
 
@@ -33,6 +38,20 @@ inline std::uint16_t unitAt(const unsigned char *at, const unsigned char *end, i
 // double-byte character, so the text ends where the blanks begin.
 const unsigned char *withoutPadding(const unsigned char *begin, const unsigned char *end)
 {
+#if defined(__SSE2__)
+    const __m128i blanks = _mm_set1_epi8(' ');
+    while (end - begin >= 64) {
+        const auto *block = reinterpret_cast<const __m128i *>(end - 64);
+        const __m128i all =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block), blanks),
+                                        _mm_cmpeq_epi8(_mm_loadu_si128(block + 1), blanks)),
+                          _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block + 2), blanks),
+                                        _mm_cmpeq_epi8(_mm_loadu_si128(block + 3), blanks)));
+        if (_mm_movemask_epi8(all) != 0xFFFF)
+            break;
+        end -= 64;
+    }
+#endif
     constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
     while (end - begin >= 8) {
         std::uint64_t word;
@@ -44,6 +63,23 @@ const unsigned char *withoutPadding(const unsigned char *begin, const unsigned c
     while (end > begin && end[-1] == ' ')
         --end;
     return end;
+}
+
+// Every byte form of a folded unit: an ASCII letter in either case and full-width in either
+// case, a digit half- and full-width, anything else as it is written.
+template <typename Form> std::vector<Form> formsOf(std::uint16_t unit)
+{
+    if (unit >= 0x100)
+        return {{static_cast<unsigned char>(unit >> 8), static_cast<unsigned char>(unit), true}};
+    const auto byte = static_cast<unsigned char>(unit);
+    if (byte >= 'a' && byte <= 'z')
+        return {{byte, 0, false},
+                {static_cast<unsigned char>(byte - ('a' - 'A')), 0, false},
+                {0x82, static_cast<unsigned char>(0x81 + (byte - 'a')), true},
+                {0x82, static_cast<unsigned char>(0x60 + (byte - 'a')), true}};
+    if (byte >= '0' && byte <= '9')
+        return {{byte, 0, false}, {0x82, static_cast<unsigned char>(0x4F + (byte - '0')), true}};
+    return {{byte, 0, false}};
 }
 
 } // namespace
@@ -58,6 +94,43 @@ FoldedQuery::FoldedQuery(const QString &text)
         m_units.push_back(unitAt(at, end, &length));
         at += length;
     }
+    if (!m_units.empty())
+        m_firstForms = formsOf<Form>(m_units.front());
+}
+
+bool FoldedQuery::mayBeIn(const char *bytes, qsizetype size) const
+{
+    if (m_units.empty())
+        return true;
+    const auto *at = reinterpret_cast<const unsigned char *>(bytes);
+    const auto *end = withoutPadding(at, at + size);
+#if defined(__SSE2__)
+    // Sixteen places at a time: a byte that is the first of a form, followed by its second.
+    __m128i firsts[4], seconds[4];
+    const size_t forms = std::min<size_t>(m_firstForms.size(), 4);
+    for (size_t f = 0; f < forms; ++f) {
+        firsts[f] = _mm_set1_epi8(static_cast<char>(m_firstForms[f].first));
+        seconds[f] = _mm_set1_epi8(static_cast<char>(m_firstForms[f].second));
+    }
+    for (; end - at >= 17; at += 16) {
+        const __m128i here = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + 1));
+        __m128i hit = _mm_setzero_si128();
+        for (size_t f = 0; f < forms; ++f) {
+            __m128i form = _mm_cmpeq_epi8(here, firsts[f]);
+            if (m_firstForms[f].twoBytes)
+                form = _mm_and_si128(form, _mm_cmpeq_epi8(next, seconds[f]));
+            hit = _mm_or_si128(hit, form);
+        }
+        if (_mm_movemask_epi8(hit) != 0)
+            return true;
+    }
+#endif
+    for (; at < end; ++at)
+        for (const Form &form : m_firstForms)
+            if (*at == form.first && (!form.twoBytes || (at + 1 < end && at[1] == form.second)))
+                return true;
+    return false;
 }
 
 bool FoldedQuery::matchesAt(const unsigned char *at, const unsigned char *end) const
@@ -103,10 +176,13 @@ Matches matchHeaders(const std::vector<MailHeaderBytes> &headers, const FoldedQu
 Status matchBodies(MailStore &store, const FoldedQuery &query, Matches &matches)
 {
     matches.clear();
-    MailRecord buffer;
-    return store.ReadAll(buffer, [&](int, const MailRecord &record) {
-        matches.push_back(
-            query.foundIn(record.data() + MailRecord::kBodyOffset, MailRecord::kBodyWidth));
+    return store.ReadBlocks([&](int, const char *records, int count) {
+        for (int i = 0; i < count; ++i) {
+            const char *body = records + qsizetype(i) * MailRecord::kSize + MailRecord::kBodyOffset;
+            matches.push_back(query.mayBeIn(body, MailRecord::kBodyWidth) &&
+                              query.foundIn(body, MailRecord::kBodyWidth));
+        }
+        return true;
     });
 }
 

@@ -23,10 +23,24 @@ public:
     // not looked at.
     bool foundIn(const char *bytes, qsizetype size) const;
 
+    // Whether the code page 932 text `bytes` may hold the query: false only when no byte
+    // form of its first character occurs anywhere in them. Far quicker than foundIn, which
+    // decides.
+    bool mayBeIn(const char *bytes, qsizetype size) const;
+
 private:
+    // One way the first character of the query can be written: one byte, or a lead and a
+    // trail byte.
+    struct Form {
+        unsigned char first;
+        unsigned char second;
+        bool twoBytes;
+    };
+
     bool matchesAt(const unsigned char *at, const unsigned char *end) const;
 
     std::vector<std::uint16_t> m_units;
+    std::vector<Form> m_firstForms;
 };
 
 // One flag a record (1 a match, 0 none), in record order.
@@ -35,8 +49,8 @@ using Matches = std::vector<char>;
 // Records whose subject or address holds the query.
 Matches matchHeaders(const std::vector<MailHeaderBytes> &headers, const FoldedQuery &query);
 
-// Records whose body holds the query: one sequential read of the store with a buffer of its
-// own.
+// Records whose body holds the query: one sequential read of the store in large blocks with
+// a buffer of its own.
 Status matchBodies(MailStore &store, const FoldedQuery &query, Matches &matches);
 
 } // namespace orv::exchange

@@ -66,6 +66,17 @@ Status MailStore::ReadAll(MailRecord &buffer,
                                  [&](int number) { each(number, buffer); });
 }
 
+Status MailStore::ReadBlocks(const std::function<bool(int, const char *, int)> &each)
+{
+    // A block of about a megabyte keeps the system calls few and the block in the cache
+    // while it is looked at.
+    constexpr int kRecordsPerBlock = 32;
+    std::vector<char> block(std::size_t(kRecordsPerBlock) * MailRecord::kSize);
+    return recordFile().readBlocks(block.data(), kRecordsPerBlock, [&](int first, int count) {
+        return each(first, block.data(), count);
+    });
+}
+
 Status MailStore::ReadHeaders(std::vector<MailHeaderBytes> &headers, MailRecord &buffer)
 {
     const RecordFile file = recordFile();

@@ -51,6 +51,11 @@ public:
     Status ReadAll(MailRecord &buffer,
                    const std::function<void(int number, const MailRecord &)> &each);
 
+    // Every whole record in order, read many at a time for long scans: `each` gets the
+    // number of a block's first record, the block's bytes and how many records it holds, and
+    // returns false to end the reading. The program's record buffers are not touched.
+    Status ReadBlocks(const std::function<bool(int first, const char *records, int count)> &each);
+
     // The header fields of every whole record, in order; afterwards `buffer` holds the last
     // whole record (it is left unchanged for an empty store).
     Status ReadHeaders(std::vector<MailHeaderBytes> &headers, MailRecord &buffer);

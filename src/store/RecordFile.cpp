@@ -342,6 +342,26 @@ Status RecordFile::readEach(char *destination, qsizetype bytes,
     return Status::success();
 }
 
+Status RecordFile::readBlocks(char *destination, int recordsPerBlock,
+                              const std::function<bool(int, int)> &each) const
+{
+    Fd file = openFile(m_path, O_RDONLY | O_CREAT);
+    qint64 length = 0;
+    if (Status opened = measureOpened(file, m_path, Access::Read, length); !opened)
+        return opened;
+    const qint64 whole = length / m_layout.size;
+    for (qint64 first = 1; first <= whole; first += recordsPerBlock) {
+        const qint64 count = qMin<qint64>(recordsPerBlock, whole - first + 1);
+        if (Status read =
+                readAt(file.get(), m_path, destination, count * m_layout.size, offsetOf(first));
+            !read)
+            return read;
+        if (!each(static_cast<int>(first), static_cast<int>(count)))
+            break;
+    }
+    return Status::success();
+}
+
 Status RecordFile::compact(int markedThrough, char *lastRecord) const
 {
     Fd store = openFile(m_path, O_RDONLY | O_CREAT);

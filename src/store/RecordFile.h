@@ -59,6 +59,12 @@ public:
     // calls `each` with the record number after each read.
     Status readEach(char *destination, qsizetype bytes, const std::function<void(int)> &each) const;
 
+    // Reads the whole records in order, up to `recordsPerBlock` of them with one read into
+    // `destination` (room for that many records), and calls `each` with the number of the
+    // block's first record and how many it holds; `each` returning false ends the reading.
+    Status readBlocks(char *destination, int recordsPerBlock,
+                      const std::function<bool(int first, int count)> &each) const;
+
     // Rewrites the file without its marked records and without the records 1 to
     // `markedThrough`, which count as marked. The survivors go byte for byte to the
     // temporary file, which is synced and renamed over the file, so a crash leaves the old

@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "exchange/MailFilter.h"
+#include "support/TempProgramFolder.h"
 #include "support/TestApp.h"
 #include "viewer/HistoryView.h"
 #include "viewer/MailListView.h"
@@ -43,12 +44,49 @@ TEST(FoldedQuery, MatchesCaseAndWidthOfLettersAndDigitsButNothingElse)
         {"query across characters", QStringLiteral("の会"), QStringLiteral("明日の会議"), true},
         {"blanks around the query", QStringLiteral(" abc "), QStringLiteral("xabcx"), true},
         {"empty query finds everything", QString(), QStringLiteral("x"), true},
+        {"far into a long text", QStringLiteral("meet"),
+         QStringLiteral("x").repeated(37) + QStringLiteral("ＭｅＥｔ"), true},
+        {"a character across sixteen bytes", QStringLiteral("会議"),
+         QStringLiteral("a").repeated(15) + QStringLiteral("会議"), true},
+        {"last character of the field", QStringLiteral("Z"),
+         QStringLiteral("y").repeated(99) + QStringLiteral("z"), true},
+        {"a trail byte in a long text", QStringLiteral("@"), QStringLiteral("ー").repeated(30),
+         false},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
         QByteArray field = cp932::fixedField(c.text, 100);
-        EXPECT_EQ(FoldedQuery(c.query).foundIn(field.constData(), field.size()), c.found);
+        const FoldedQuery query(c.query);
+        EXPECT_EQ(query.foundIn(field.constData(), field.size()), c.found);
+        // The quick look may only ever rule out what is not there.
+        if (c.found) {
+            EXPECT_TRUE(query.mayBeIn(field.constData(), field.size()));
+        }
     }
+}
+
+// The body scan reads the store in blocks: records on both sides of a block's end are found.
+TEST(FoldedQuery, BodyScanFindsEveryMatchingRecordAcrossBlocks)
+{
+    TempProgramFolder folder;
+    std::vector<MailRecord> records;
+    const std::vector<int> matching = {1, 31, 32, 33, 64, 65, 70};
+    for (int n = 1; n <= 70; ++n) {
+        const bool match = std::find(matching.begin(), matching.end(), n) != matching.end();
+        records.push_back(
+            record(QStringLiteral("件名"), QStringLiteral("a@b.jp"), QString(),
+                   QStringLiteral("本文 %1\r\n").arg(n).repeated(50) +
+                       (match ? QStringLiteral("ＡＢＣ１") : QStringLiteral("abc2"))));
+    }
+    folder.writeBytes(kReceivedStorePath, storeBytes(records));
+    MailStore store = MailStore::ReceivedStore(folder.appDir());
+    exchange::Matches matches;
+    ASSERT_TRUE(exchange::matchBodies(store, FoldedQuery(QStringLiteral("abc1")), matches));
+    ASSERT_EQ(matches.size(), records.size());
+    for (int n = 1; n <= 70; ++n)
+        EXPECT_EQ(matches[n - 1] != 0,
+                  std::find(matching.begin(), matching.end(), n) != matching.end())
+            << n;
 }
 
 } // namespace
