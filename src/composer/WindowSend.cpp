@@ -17,6 +17,21 @@ QString storeRefusalText(const SendOutcome &outcome)
                .arg(outcome.sent);
 }
 
+QString syncFailureText(const SendOutcome &outcome)
+{
+    return outcome.syncFailure +
+           QStringLiteral("\n\n送信したメールの送信履歴がディスクに書き込まれていない"
+                          "おそれがあるため、送信を中止しました。%1件中%2件を送信しました。")
+               .arg(outcome.count)
+               .arg(outcome.sent);
+}
+
+void showHistoryFailure(App &app, QWidget *window, const QString &text)
+{
+    app.showMessage(window,
+                    {text, QStringLiteral("送信エラー"), QMessageBox::Ok, QMessageBox::Warning});
+}
+
 } // namespace
 
 QString unsentText(const SendOutcome &outcome)
@@ -45,9 +60,9 @@ SendRun *startWindowSend(App &app, QWidget *window, SendJob job, SentHistory his
                          progress->close();
                          run->deleteLater();
                          if (!outcome.storeFailure.isEmpty())
-                             app.showMessage(window, {storeRefusalText(outcome),
-                                                      QStringLiteral("送信エラー"), QMessageBox::Ok,
-                                                      QMessageBox::Warning});
+                             showHistoryFailure(app, window, storeRefusalText(outcome));
+                         else if (!outcome.syncFailure.isEmpty())
+                             showHistoryFailure(app, window, syncFailureText(outcome));
                          onEnd(outcome);
                      });
     run->start();

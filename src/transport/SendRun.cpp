@@ -32,13 +32,21 @@ SendRun::SendRun(MailLibrary &mail, SendJob job, QObject *parent)
 SendRun::~SendRun()
 {
     m_worker.quit();
+    m_syncer.quit();
     m_worker.wait();
+    m_syncer.wait();
 }
 
 void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
 {
+    m_storeToSync = sentStore;
     m_sentStore = std::move(sentStore);
     m_sentBuffer = &sentBuffer;
+    m_syncer.setObjectName(QStringLiteral("SentStoreSync"));
+    m_syncerContext = new QObject;
+    m_syncerContext->moveToThread(&m_syncer);
+    connect(&m_syncer, &QThread::finished, m_syncerContext, &QObject::deleteLater);
+    m_syncer.start();
 }
 
 void SendRun::start()
@@ -48,14 +56,15 @@ void SendRun::start()
 
 void SendRun::sendNext()
 {
-    if (m_cancelRequested || m_next >= m_outcome.count) {
+    const bool syncFailed = !m_outcome.syncFailure.isEmpty();
+    if (m_cancelRequested || syncFailed || m_next >= m_outcome.count) {
         m_outcome.cancelled = m_cancelRequested && m_next < m_outcome.count;
-        emit finished(m_outcome);
+        finishWhenSynced();
         return;
     }
     const QString recipient = m_job.recipients.at(m_next);
     if (!record(recipient)) {
-        emit finished(m_outcome);
+        finishWhenSynced();
         return;
     }
     const QString body = m_job.decorateBody ? m_job.decorateBody(m_job.body) : m_job.body;
@@ -68,10 +77,53 @@ bool SendRun::record(const QString &recipient)
     if (!m_sentStore)
         return true;
     *m_sentBuffer = sentRecord(m_job.subject, m_job.clockText(), recipient, m_job.body);
-    const Status stored = m_sentStore->Append(*m_sentBuffer);
-    if (!stored)
+    const Status stored = m_sentStore->Append(*m_sentBuffer, nullptr, Durability::SyncedLater);
+    if (!stored) {
         m_outcome.storeFailure = stored.error();
-    return stored.ok();
+        return false;
+    }
+    m_unsynced = true;
+    syncWhenIdle();
+    return true;
+}
+
+void SendRun::syncWhenIdle()
+{
+    if (m_syncing || !m_unsynced)
+        return;
+    m_syncing = true;
+    m_unsynced = false;
+    QMetaObject::invokeMethod(
+        m_syncerContext,
+        [this] {
+            const Status synced = m_storeToSync->Sync();
+            QMetaObject::invokeMethod(
+                this, [this, synced] { onSynced(synced); }, Qt::QueuedConnection);
+        },
+        Qt::QueuedConnection);
+}
+
+void SendRun::onSynced(const Status &synced)
+{
+    m_syncing = false;
+    if (!synced && m_outcome.syncFailure.isEmpty())
+        m_outcome.syncFailure = synced.error();
+    if (m_ending)
+        finishWhenSynced();
+    else
+        syncWhenIdle();
+}
+
+void SendRun::finishWhenSynced()
+{
+    m_ending = true;
+    if (m_syncing)
+        return;
+    if (m_unsynced && m_outcome.syncFailure.isEmpty()) {
+        syncWhenIdle();
+        return;
+    }
+    emit finished(m_outcome);
 }
 
 void SendRun::sendOnWorker(const QString &recipient, const QString &body)

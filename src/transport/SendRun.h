@@ -36,6 +36,7 @@ struct SendOutcome {
     int failed = 0; // messages the mail library refused
     bool cancelled = false;
     QString storeFailure; // why the sent store refused a record, when it did
+    QString syncFailure;  // why the records of sent messages may not be on the disk
 
     int unsent() const { return count - sent; }
     bool allSent() const { return sent == count; }
@@ -52,6 +53,11 @@ MailRecord sentRecord(const QString &subject, const QString &date, const QString
 // painting while a server is slow. A refused message is reported and the run goes on with
 // the next one once the report's handler returns. A cancel takes effect after the message
 // in progress.
+//
+// The records reach the disk through syncs on a third thread that run beside the sending,
+// one after the other, each covering every record appended before it began; a record is
+// on the disk a sync or two after its message went out, and the run ends only when the last
+// one is. A failed sync stops the run.
 class SendRun : public QObject {
     Q_OBJECT
 public:
@@ -78,16 +84,25 @@ private:
     bool record(const QString &recipient);
     void sendOnWorker(const QString &recipient, const QString &body);
     void onSent(int result, const QString &failureText);
+    void syncWhenIdle();
+    void onSynced(const Status &synced);
+    void finishWhenSynced();
 
     MailLibrary &m_mail;
     std::optional<MailStore> m_sentStore;
+    std::optional<MailStore> m_storeToSync; // the sync thread's own copy
     MailRecord *m_sentBuffer = nullptr;
     SendJob m_job;
     SendOutcome m_outcome;
     int m_next = 0;
     bool m_cancelRequested = false;
+    bool m_ending = false;
+    bool m_syncing = false;
+    bool m_unsynced = false;
     QThread m_worker;
     QObject *m_workerContext = nullptr;
+    QThread m_syncer;
+    QObject *m_syncerContext = nullptr;
 };
 
 } // namespace orv
