@@ -9,9 +9,6 @@ namespace {
 constexpr RecordLayout kAddressLayout{AddressRecord::kSize, AddressRecord::kCrLfOffset,
                                       AddressRecord::kInUseOffset};
 
-// The compose window's address box takes 60 characters of the field.
-constexpr qsizetype kRecipientAddressLength = 60;
-
 Status readAllAddresses(const RecordFile &file, std::vector<AddressRecord> &records)
 {
     records.clear();
@@ -89,11 +86,6 @@ Status AddressMaster::ReadAll(std::vector<AddressRecord> &records)
 QString listCell(const QString &fieldText)
 {
     return cutAtNul(fieldText);
-}
-
-QString recipientAddress(const AddressRecord &record)
-{
-    return trimBlanks(record.address().left(kRecipientAddressLength));
 }
 
 QString bulkRecipientAddress(const AddressRecord &record)

@@ -70,7 +70,6 @@ private:
 // fields and its selection displayField of both (MailStore.h); the compose window's
 // recipient list shows the name as read, untrimmed.
 QString listCell(const QString &fieldText);                // CutAtNul, spaces kept
-QString recipientAddress(const AddressRecord &record);     // first 60 characters, trimmed
 QString bulkRecipientAddress(const AddressRecord &record); // trailing spaces removed
 
 } // namespace orv

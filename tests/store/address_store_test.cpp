@@ -139,26 +139,23 @@ TEST(AddressReaders, EachReaderTakesItsOwnPartOfTheFields)
         const char *name;
         QString address;
         QString listed;
-        QString recipient;
         QString bulk;
     };
     const QString longAddress = QStringLiteral("very.long.name@") + QString(50, u'x');
     const Case cases[] = {
         {"padding", QStringLiteral("a@b.jp"), QStringLiteral("a@b.jp") + QString(84, u' '),
-         QStringLiteral("a@b.jp"), QStringLiteral("a@b.jp")},
+         QStringLiteral("a@b.jp")},
         {"leading spaces stay for bulk sending", QStringLiteral("  a@b.jp"),
-         QStringLiteral("  a@b.jp") + QString(82, u' '), QStringLiteral("a@b.jp"),
-         QStringLiteral("  a@b.jp")},
-        {"the compose window takes 60 characters", longAddress,
-         longAddress + QString(90 - longAddress.size(), u' '), longAddress.left(60), longAddress},
+         QStringLiteral("  a@b.jp") + QString(82, u' '), QStringLiteral("  a@b.jp")},
+        {"a long address stays whole", longAddress,
+         longAddress + QString(90 - longAddress.size(), u' '), longAddress},
         {"a NUL ends the list text", QString::fromUtf8("a@b\0c", 5), QStringLiteral("a@b"),
-         QString::fromUtf8("a@b\0c", 5), QString::fromUtf8("a@b\0c", 5)},
+         QString::fromUtf8("a@b\0c", 5)},
     };
     for (const Case &row : cases) {
         SCOPED_TRACE(row.name);
         const AddressRecord record = entry(QStringLiteral("name"), row.address);
         EXPECT_EQ(listCell(record.address()), row.listed);
-        EXPECT_EQ(recipientAddress(record), row.recipient);
         EXPECT_EQ(bulkRecipientAddress(record), row.bulk);
     }
 }
