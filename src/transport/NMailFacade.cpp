@@ -10,8 +10,6 @@ namespace orv {
 
 namespace {
 
-constexpr int kFailure = -1;
-
 // The header block without the empty line that ends it, and the body after that line.
 std::pair<QByteArray, QByteArray> splitHeaderAndBody(const QByteArray &message)
 {
@@ -44,7 +42,7 @@ void NMailFacade::NMailSetOption(int, int) {}
 int NMailFacade::fail(const QString &message)
 {
     m_lastFailure = message;
-    return kFailure;
+    return nmail::kFailed;
 }
 
 bool NMailFacade::isCurrent(int handle)
@@ -76,7 +74,7 @@ int NMailFacade::NMailPop3Authenticate(int handle, const QString &userId, const 
                                        int apop)
 {
     if (!isCurrent(handle))
-        return kFailure;
+        return nmail::kFailed;
     if (const Status loggedIn = m_session->login(userId, password, apop != 0); !loggedIn)
         return fail(loggedIn.error());
     return m_session->messageCount();
@@ -95,6 +93,7 @@ const QByteArray *NMailFacade::fetch(int handle, int number)
         return nullptr;
     }
     m_fetchedNumber = number;
+    m_fetchedFields = mime::decodeHeaderFields(m_fetchedMessage);
     return &m_fetchedMessage;
 }
 
@@ -102,16 +101,16 @@ int NMailFacade::NMailPop3GetMailStatus(int handle, int number, MailHeaderFields
 {
     const QByteArray *message = fetch(handle, number);
     if (!message)
-        return kFailure;
-    fields = mime::decodeHeaderFields(*message);
+        return nmail::kFailed;
+    fields = m_fetchedFields;
     fields.header = cp932::decode(splitHeaderAndBody(*message).first);
-    return 0;
+    return nmail::kOk;
 }
 
 int NMailFacade::NMailPop3GetMailSize(int handle, int number)
 {
     if (!isCurrent(handle))
-        return kFailure;
+        return nmail::kFailed;
     const qint64 size = m_session->messageSize(number);
     if (size < 0)
         return fail(QStringLiteral("メッセージ %1 はありません。").arg(number));
@@ -121,11 +120,11 @@ int NMailFacade::NMailPop3GetMailSize(int handle, int number)
 int NMailFacade::NMailPop3GetUidl(int handle, int number, QString &uidl)
 {
     if (!isCurrent(handle))
-        return kFailure;
+        return nmail::kFailed;
     if (m_session->messageSize(number) < 0)
         return fail(QStringLiteral("メッセージ %1 はありません。").arg(number));
     uidl = QString::fromLatin1(m_session->uniqueId(number));
-    return 0;
+    return nmail::kOk;
 }
 
 int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
@@ -133,12 +132,12 @@ int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fiel
 {
     const QByteArray *message = fetch(handle, number);
     if (!message)
-        return kFailure;
+        return nmail::kFailed;
     const auto [header, text] = splitHeaderAndBody(*message);
-    fields = mime::decodeHeaderFields(*message);
+    fields = m_fetchedFields;
     fields.header = cp932::decode(header);
     body = cp932::decode(text);
-    return 0;
+    return nmail::kOk;
 }
 
 // Decodes from the bytes the server sent when the program hands over the message fetched
@@ -148,10 +147,13 @@ int NMailFacade::NMailAttachmentFileFirst(MailHeaderFields &fields, QString &bod
                                           const QString &attachmentFolder, const QString &,
                                           const QString &wholeMessage)
 {
-    const QByteArray raw = m_fetchedNumber != 0 ? m_fetchedMessage : cp932::encode(wholeMessage);
+    const bool fetched = NMailKeepsFetchedMessage();
+    const QByteArray raw = fetched ? m_fetchedMessage : cp932::encode(wholeMessage);
     QString error;
-    const int result = mime::expandMessage(raw, attachmentFolder, fields, body, &error);
-    if (result < 0)
+    // The header fields were decoded when the message arrived.
+    const int result = mime::expandMessage(raw, attachmentFolder, fields, body, &error,
+                                           fetched ? &m_fetchedFields : nullptr);
+    if (nmail::failed(result))
         m_lastFailure = error;
     return result;
 }
@@ -160,27 +162,33 @@ void NMailFacade::NMailAttachmentFileClose()
 {
     m_fetchedNumber = 0;
     m_fetchedMessage.clear();
+    m_fetchedFields = MailHeaderFields();
+}
+
+bool NMailFacade::NMailKeepsFetchedMessage() const
+{
+    return m_fetchedNumber != 0;
 }
 
 int NMailFacade::NMailPop3DeleteMail(int handle, int number)
 {
     if (!isCurrent(handle))
-        return kFailure;
+        return nmail::kFailed;
     if (const Status marked = m_session->markDeleted(number); !marked)
         return fail(marked.error());
     if (m_fetchedNumber == number)
         NMailAttachmentFileClose();
-    return 0;
+    return nmail::kOk;
 }
 
 int NMailFacade::NMailPop3Close(int handle)
 {
     if (!isCurrent(handle))
-        return kFailure;
+        return nmail::kFailed;
     const Status closed = m_session->quit();
     m_session.reset();
     NMailAttachmentFileClose();
-    return closed ? 0 : fail(closed.error());
+    return closed ? nmail::kOk : fail(closed.error());
 }
 
 void NMailFacade::NMailPop3Abort(int handle)
@@ -206,7 +214,7 @@ int NMailFacade::NMailSmtpSendMail(
         m_smtp = std::make_unique<smtp::SmtpClient>();
     QString error;
     const int result = m_smtp->send(request, &error);
-    if (result < 0)
+    if (nmail::failed(result))
         m_lastFailure = error;
     return result;
 }

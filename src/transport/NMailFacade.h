@@ -37,6 +37,7 @@ public:
                                  const QString &attachmentFolder, const QString &temporaryFile,
                                  const QString &wholeMessage) override;
     void NMailAttachmentFileClose() override;
+    bool NMailKeepsFetchedMessage() const override;
     int NMailPop3DeleteMail(int handle, int number) override;
     int NMailPop3Close(int handle) override;
     void NMailPop3Abort(int handle) override;
@@ -64,6 +65,7 @@ private:
     int m_nextHandle = 1;
     int m_fetchedNumber = 0;
     QByteArray m_fetchedMessage;
+    MailHeaderFields m_fetchedFields; // decoded once, when the message arrives
     std::unique_ptr<smtp::SmtpClient> m_smtp;
     QString m_lastFailure;
 };

@@ -2,12 +2,15 @@
 
 #include "core/Cp932.h"
 #include "store/MailStore.h"
+#include "store/RecordFileAppender.h"
 #include "transport/ReceiveJournal.h"
 #include "transport/ReceivedRecord.h"
 
 #include <QCryptographicHash>
 #include <QHash>
 #include <QSet>
+
+#include <memory>
 
 namespace orv {
 
@@ -19,9 +22,7 @@ const QString kMailStaysOnServer =
     QStringLiteral("\n受信を中止しました。このメールと残りのメールはサーバーに残っています。");
 const QString kError = QStringLiteral("エラー");
 
-constexpr int kNoConnection = -1;
-constexpr int kAttachmentNotWritten = -5;
-constexpr int kIncompleteSplitMessage = -6;
+using nmail::failed;
 
 // The folder as a text handed to the library: the resolved folder with its closing separator.
 QString folderText(const AppDir &appDir, const QString &programFolder)
@@ -59,7 +60,7 @@ public:
         const int handle = m_mail.NMailPop3Connect(m_request.pop3Server);
         emit m_run.checkingMail();
         // An unreachable server is no "no new mail": the user is told why.
-        if (handle == kNoConnection) {
+        if (failed(handle)) {
             if (!cancelRequested())
                 emit m_run.failed(m_mail.NMailGetMessage(), kError);
             return;
@@ -80,9 +81,10 @@ private:
             emit m_run.credentialsNeeded();
             return;
         }
-        const int count = m_mail.NMailPop3Authenticate(m_handle, m_request.userId,
-                                                       m_request.password, m_request.apop ? -1 : 0);
-        if (count < 0) {
+        const int count =
+            m_mail.NMailPop3Authenticate(m_handle, m_request.userId, m_request.password,
+                                         m_request.apop ? nmail::kApop : nmail::kUserPass);
+        if (failed(count)) {
             if (!cancelRequested())
                 emit m_run.failed(m_mail.NMailGetMessage(), kError);
             return;
@@ -118,7 +120,7 @@ private:
     {
         for (int number = 1; number <= m_count; ++number) {
             QString uidl;
-            if (m_mail.NMailPop3GetUidl(m_handle, number, uidl) < 0 || uidl.isEmpty())
+            if (failed(m_mail.NMailPop3GetUidl(m_handle, number, uidl)) || uidl.isEmpty())
                 continue;
             m_uidls.insert(number, uidl);
             if (m_journal.holds(journalId(uidl, {}, 0)) && markDeleted(number) == Outcome::Stop)
@@ -132,7 +134,7 @@ private:
         // out, as decoding every header twice costs more than it is worth.
         MailHeaderFields fields;
         QString body;
-        if (m_mail.NMailPop3GetMail(m_handle, number, fields, body, 0, 0) < 0) {
+        if (failed(m_mail.NMailPop3GetMail(m_handle, number, fields, body, 0, 0))) {
             // A message that did not arrive whole (a dropped connection, a stall, a cancel)
             // ends the run; it stays on the server.
             if (cancelRequested())
@@ -141,22 +143,28 @@ private:
                 stop(m_mail.NMailGetMessage(), kError);
             return Outcome::Stop;
         }
-        const int size = m_mail.NMailPop3GetMailSize(m_handle, number);
+        const QString uidl = m_uidls.value(number);
+        // The header's bytes and the size name the message only on a server without UIDL.
         const QByteArray id =
-            journalId(m_uidls.value(number), cp932::encode(fields.header), qMax(size, 0));
+            uidl.isEmpty() ? journalId(uidl, cp932::encode(fields.header),
+                                       qMax(m_mail.NMailPop3GetMailSize(m_handle, number), 0))
+                           : journalId(uidl, {}, 0);
         if (m_journal.holds(id))
             return markDeleted(number);
 
         const bool withNotice = mentionsAttachment(body);
-        const int attachments =
-            m_mail.NMailAttachmentFileFirst(fields, body, m_attachmentFolder, m_temporaryMessage,
-                                            wholeMessageText(fields.header, body));
+        // The whole text passes through code page 932 twice: built only for a library that
+        // would read it.
+        const QString wholeMessage =
+            m_mail.NMailKeepsFetchedMessage() ? QString() : wholeMessageText(fields.header, body);
+        const int attachments = m_mail.NMailAttachmentFileFirst(fields, body, m_attachmentFolder,
+                                                                m_temporaryMessage, wholeMessage);
         m_mail.NMailAttachmentFileClose();
-        if (attachments == kAttachmentNotWritten) {
+        if (attachments == nmail::kAttachmentNotWritten) {
             stop(m_mail.NMailGetMessage() + kMailStaysOnServer);
             return Outcome::Stop;
         }
-        if (attachments == kIncompleteSplitMessage)
+        if (attachments == nmail::kSplitMessageIncomplete)
             emit m_run.failed(QStringLiteral("分割されたメールが全て揃っていません"), QString());
 
         ReceivedMessage message{fields, stagedBody(body, withNotice), MailRecord()};
@@ -181,9 +189,12 @@ private:
     // The journal line goes first: a line whose record never arrived names nothing.
     Outcome store(const QByteArray &id, MailRecord &record)
     {
+        // One open store for the whole run; records reach the disk at the sync before QUIT.
+        if (!m_appender)
+            m_appender = std::make_unique<RecordFileAppender>(m_store);
         Status stored = m_journal.add(id, record);
         if (stored)
-            stored = m_store.Append(record, nullptr, Durability::SyncedLater);
+            stored = m_appender->append(record.data());
         if (!stored) {
             stop(stored.error() + kMailStaysOnServer);
             return Outcome::Stop;
@@ -194,7 +205,7 @@ private:
 
     Outcome markDeleted(int number)
     {
-        if (m_mail.NMailPop3DeleteMail(m_handle, number) < 0) {
+        if (failed(m_mail.NMailPop3DeleteMail(m_handle, number))) {
             stop(m_mail.NMailGetMessage(), kError);
             return Outcome::Stop;
         }
@@ -213,7 +224,7 @@ private:
     void endSession()
     {
         if (m_stored) {
-            Status synced = m_store.Sync();
+            Status synced = m_appender->sync();
             if (synced)
                 synced = m_journal.sync();
             if (!synced) {
@@ -229,7 +240,7 @@ private:
         m_outcome.storeSynced = true;
         if (m_deletionsMarked)
             emit m_run.storeSynced();
-        if (m_mail.NMailPop3Close(m_handle) < 0) {
+        if (failed(m_mail.NMailPop3Close(m_handle))) {
             reportUnconfirmedDeletions();
             return;
         }
@@ -256,12 +267,13 @@ private:
     const ReceiveRequest &m_request;
     ReceiveOutcome &m_outcome;
     MailStore m_store;
+    std::unique_ptr<RecordFileAppender> m_appender;
     ReceiveJournal m_journal;
     // Resolved once: listing the folders again for every message costs more than a message.
     const QString m_attachmentFolder;
     const QString m_temporaryMessage;
     const QByteArray m_mailboxKey;
-    int m_handle = kNoConnection;
+    int m_handle = nmail::kFailed;
     int m_count = 0;
     QHash<int, QString> m_uidls;
     QSet<int> m_handled;

@@ -450,6 +450,41 @@ TEST_F(ReceiveTest, AStopWithNothingStoredSaysMailIsWaiting)
     EXPECT_EQ(server.messages().size(), 1);
 }
 
+// The store vanishes after the last message is stored (someone removed it): the sync
+// before QUIT cannot put the records anywhere a reader finds them, so the session is dropped
+// without QUIT, every message stays on the server, and nothing is announced.
+TEST_F(ReceiveTest, ASyncBeforeQuitThatFailsDropsTheSessionAndSaysTheMailStaysOnTheServer)
+{
+    start();
+    server.deliver(message("one", "first"));
+    server.deliver(message("two", "second"));
+    ReceiveRun *run = Receive(*fixture->app, *mainForm);
+    ASSERT_NE(run, nullptr);
+    const QString storePath = store().filePath();
+    // On the worker, between the last append and the sync.
+    QObject::connect(
+        run, &ReceiveRun::messageStored, run,
+        [storePath](int number, int count) {
+            if (number == count)
+                QFile::remove(storePath);
+        },
+        Qt::DirectConnection);
+    QSignalSpy finished(run, &ReceiveRun::finished);
+    ASSERT_TRUE(finished.wait(60000));
+
+    const ReceiveOutcome outcome = finished[0][0].value<ReceiveOutcome>();
+    EXPECT_FALSE(outcome.storeSynced);
+    EXPECT_TRUE(outcome.mailLeftOnServer);
+    EXPECT_EQ(server.messages().size(), 2) << "no QUIT, so nothing was deleted";
+    ASSERT_EQ(fixture->messageBoxes->shown.size(), 1u) << messageTexts().join(u'\n').toStdString();
+    const QString text = fixture->messageBoxes->shown[0].text;
+    EXPECT_TRUE(text.contains(QStringLiteral("krvdata2.data"))) << text.toStdString();
+    EXPECT_TRUE(text.endsWith(QStringLiteral("メールはサーバーに残っています。")))
+        << text.toStdString();
+    EXPECT_TRUE(fixture->tune->calls.isEmpty());
+    EXPECT_EQ(resultLabel(), QStringLiteral("サーバーにメールが残っています。"));
+}
+
 TEST_F(ReceiveTest, AnAttachmentThatCannotBeWrittenKeepsItsMessageAndTheRestOnTheServer)
 {
     start();

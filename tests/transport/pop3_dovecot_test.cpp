@@ -159,6 +159,7 @@ TEST_F(Pop3Dovecot, AttachmentsAreExpandedFromTheBytesTheServerSent)
     ASSERT_EQ(library->NMailPop3GetMailStatus(handle, 1, fields, 0), 0);
     EXPECT_EQ(fields.subject, u"utf8 with attachment"_qs);
     ASSERT_EQ(library->NMailPop3GetMail(handle, 1, fields, body, 0, 0), 0);
+    EXPECT_TRUE(library->NMailKeepsFetchedMessage()) << "the caller may skip the whole text";
     const QString wholeMessage =
         cp932::decode(cp932::encode(fields.header + u"\r\n"_qs + body + u"\r\n"_qs));
 
@@ -176,6 +177,7 @@ TEST_F(Pop3Dovecot, AttachmentsAreExpandedFromTheBytesTheServerSent)
     EXPECT_EQ(library->NMailPop3Close(handle), 0);
 
     // With no message fetched, the text the program hands over is what gets decoded.
+    EXPECT_FALSE(library->NMailKeepsFetchedMessage());
     QTemporaryDir otherFolder;
     const QString handedOver = u"Subject: handed over\r\n\r\nplain text\r\n"_qs;
     EXPECT_EQ(

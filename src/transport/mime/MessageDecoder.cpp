@@ -14,10 +14,10 @@ namespace orv::mime {
 
 namespace {
 
-constexpr int kAttachmentsWritten = 1;
-constexpr int kNoAttachments = 0;
-constexpr int kAttachmentNotWritten = -5;
-constexpr int kIncompleteSplitMessage = -6;
+using nmail::kAttachmentNotWritten;
+using nmail::kAttachmentsWritten;
+using nmail::kNoAttachments;
+using nmail::kSplitMessageIncomplete;
 
 QString withCrLf(QString text)
 {
@@ -132,7 +132,7 @@ public:
             if (error)
                 *error = QStringLiteral(
                     "分割されたメールの一部だけを受け取ったため、元のメールに組み立てられません。");
-            return kIncompleteSplitMessage;
+            return kSplitMessageIncomplete;
         }
         return m_written > 0 ? kAttachmentsWritten : kNoAttachments;
     }
@@ -254,9 +254,10 @@ MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage)
 }
 
 int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
-                  MailHeaderFields &fields, QString &body, QString *error)
+                  MailHeaderFields &fields, QString &body, QString *error,
+                  const MailHeaderFields *decodedFields)
 {
-    fields = decodeHeaderFields(rawMessage);
+    fields = decodedFields ? *decodedFields : decodeHeaderFields(rawMessage);
     if (headers::headerBlock(rawMessage).isEmpty()) {
         body = textAfterHeader(rawMessage);
         return kNoAttachments;

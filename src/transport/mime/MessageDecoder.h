@@ -16,8 +16,10 @@ MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage);
 // safe names (never outside the folder, never over an existing file).
 // Returns 1 when attachments were written, 0 when none, -5 when an attachment cannot be
 // written, -6 for an incomplete split message (message/partial). `error` gets a Japanese
-// text on failure.
+// text on failure. `decodedFields`, when given, are what decodeHeaderFields gave for this
+// message, so the header is not decoded again.
 int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
-                  MailHeaderFields &fields, QString &body, QString *error);
+                  MailHeaderFields &fields, QString &body, QString *error,
+                  const MailHeaderFields *decodedFields = nullptr);
 
 } // namespace orv::mime
