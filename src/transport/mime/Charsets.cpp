@@ -270,7 +270,10 @@ std::optional<QByteArray> encodeIso2022Jp(const QString &text)
     for (const auto &[windows, jis] : windowsToJis)
         jisForms.replace(QChar(windows), QChar(jis));
 
-    return convertStrictly(jisForms.toUtf8(), "ISO-2022-JP", "UTF-8");
+    // A subject is encoded once for every character it may end a word with, so opening the
+    // converter would cost more than converting; each thread keeps one.
+    thread_local Iconv toJis("ISO-2022-JP", "UTF-8");
+    return toJis.convertStrictly(jisForms.toUtf8());
 }
 
 } // namespace orv::mime::charsets

@@ -4,10 +4,16 @@
 #include "transport/mime/ControlCharacters.h"
 #include "transport/mime/GMimeSupport.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
 #include <QMimeDatabase>
+#include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QUrl>
+
+#include <atomic>
 
 namespace orv::mime {
 
@@ -213,7 +219,18 @@ Status addExtraHeader(GMimeObject *message, const QString &extraHeader)
 QByteArray domainOf(const QString &address)
 {
     const qsizetype at = address.lastIndexOf(u'@');
-    return at < 0 ? QByteArray("orvaine.invalid") : address.mid(at + 1).toUtf8();
+    const QByteArray ace = at < 0 ? QByteArray() : QUrl::toAce(address.mid(at + 1));
+    return ace.isEmpty() ? QByteArray("orvaine.invalid") : ace;
+}
+
+// Unique without asking the system for randomness each time: the time, the process and a
+// per-process random start that counts up.
+QByteArray messageId(const QByteArray &domain)
+{
+    static std::atomic<quint64> sequence = QRandomGenerator::system()->generate64();
+    return '<' + QByteArray::number(QDateTime::currentMSecsSinceEpoch(), 36) + '.' +
+           QByteArray::number(QCoreApplication::applicationPid(), 36) + '.' +
+           QByteArray::number(sequence++, 36) + '@' + domain + '>';
 }
 
 void setDateAndId(GMimeMessage *message, const OutgoingMail &mail)
@@ -221,9 +238,7 @@ void setDateAndId(GMimeMessage *message, const OutgoingMail &mail)
     GDateTime *date = g_date_time_new_from_unix_local(mail.date.toSecsSinceEpoch());
     g_mime_message_set_date(message, date);
     g_date_time_unref(date);
-    char *id = g_mime_utils_generate_message_id(domainOf(mail.from.address).constData());
-    g_mime_message_set_message_id(message, id);
-    g_free(id);
+    setEncodedHeader(GMIME_OBJECT(message), "Message-Id", messageId(domainOf(mail.from.address)));
 }
 
 QByteArray serialised(GMimeObject *object)
