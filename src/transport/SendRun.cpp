@@ -39,8 +39,8 @@ SendRun::~SendRun()
 
 void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
 {
-    m_storeToSync = sentStore;
-    m_sentStore = std::move(sentStore);
+    m_appender = std::make_unique<RecordFileAppender>(sentStore);
+    m_storeToSync = std::move(sentStore);
     m_sentBuffer = &sentBuffer;
     m_syncer.setObjectName(QStringLiteral("SentStoreSync"));
     m_syncerContext = new QObject;
@@ -74,10 +74,10 @@ void SendRun::sendNext()
 
 bool SendRun::record(const QString &recipient)
 {
-    if (!m_sentStore)
+    if (!m_appender)
         return true;
     *m_sentBuffer = sentRecord(m_job.subject, m_job.clockText(), recipient, m_job.body);
-    const Status stored = m_sentStore->Append(*m_sentBuffer, nullptr, Durability::SyncedLater);
+    const Status stored = m_appender->append(m_sentBuffer->data());
     if (!stored) {
         m_outcome.storeFailure = stored.error();
         return false;

@@ -2,6 +2,7 @@
 
 #include "store/MailRecord.h"
 #include "store/MailStore.h"
+#include "store/RecordFileAppender.h"
 
 #include <QObject>
 #include <QString>
@@ -9,6 +10,7 @@
 #include <QThread>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 namespace orv {
@@ -89,8 +91,8 @@ private:
     void finishWhenSynced();
 
     MailLibrary &m_mail;
-    std::optional<MailStore> m_sentStore;
-    std::optional<MailStore> m_storeToSync; // the sync thread's own copy
+    std::unique_ptr<RecordFileAppender> m_appender; // open for the whole run
+    std::optional<MailStore> m_storeToSync;         // the sync thread's own
     MailRecord *m_sentBuffer = nullptr;
     SendJob m_job;
     SendOutcome m_outcome;
