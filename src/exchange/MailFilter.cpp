@@ -1,6 +1,7 @@
 #include "exchange/MailFilter.h"
 
 #include "core/Cp932.h"
+#include "exchange/FieldBytes.h"
 
 #include <algorithm>
 #include <cstring>
@@ -34,35 +35,10 @@ inline std::uint16_t unitAt(const unsigned char *at, const unsigned char *end, i
     return static_cast<std::uint16_t>(lead << 8 | trail);
 }
 
-// The end of a field without its padding blanks. A blank byte is never the second byte of a
-// double-byte character, so the text ends where the blanks begin.
 const unsigned char *withoutPadding(const unsigned char *begin, const unsigned char *end)
 {
-#if defined(__SSE2__)
-    const __m128i blanks = _mm_set1_epi8(' ');
-    while (end - begin >= 64) {
-        const auto *block = reinterpret_cast<const __m128i *>(end - 64);
-        const __m128i all =
-            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block), blanks),
-                                        _mm_cmpeq_epi8(_mm_loadu_si128(block + 1), blanks)),
-                          _mm_and_si128(_mm_cmpeq_epi8(_mm_loadu_si128(block + 2), blanks),
-                                        _mm_cmpeq_epi8(_mm_loadu_si128(block + 3), blanks)));
-        if (_mm_movemask_epi8(all) != 0xFFFF)
-            break;
-        end -= 64;
-    }
-#endif
-    constexpr std::uint64_t kBlanks = 0x2020202020202020ULL;
-    while (end - begin >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, end - 8, 8);
-        if (word != kBlanks)
-            break;
-        end -= 8;
-    }
-    while (end > begin && end[-1] == ' ')
-        --end;
-    return end;
+    return reinterpret_cast<const unsigned char *>(endWithoutPadding(
+        reinterpret_cast<const char *>(begin), reinterpret_cast<const char *>(end)));
 }
 
 // Every byte form of a folded unit: an ASCII letter in either case and full-width in either

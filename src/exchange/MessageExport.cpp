@@ -1,14 +1,19 @@
 #include "exchange/MessageExport.h"
 
 #include "core/Cp932.h"
+#include "exchange/FieldBytes.h"
 #include "transport/mime/Charsets.h"
 
-#include <QCryptographicHash>
 #include <QLocale>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 namespace orv::exchange {
 
@@ -251,16 +256,65 @@ BodyPart bodyPart(const QString &text)
     return part;
 }
 
-QByteArray messageId(const QString &subject, const QString &date, const QString &address,
-                     const QString &body)
-{
-    QCryptographicHash hash(QCryptographicHash::Sha1);
-    for (const QString *field : {&subject, &date, &address, &body}) {
-        hash.addData(
-            QByteArrayView(reinterpret_cast<const char *>(field->utf16()), field->size() * 2));
-        hash.addData(QByteArrayView("\0\0", 2));
+// A 128-bit fingerprint of byte strings, eight bytes at a time: the id only has to stay the
+// same for the same record and differ between records, not to resist a forger.
+class Fingerprint {
+public:
+    void add(QByteArrayView bytes)
+    {
+        qsizetype at = 0;
+        for (; at + 8 <= bytes.size(); at += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, bytes.data() + at, 8);
+            mixIn(word);
+        }
+        std::uint64_t tail = 0;
+        std::memcpy(&tail, bytes.data() + at, size_t(bytes.size() - at));
+        mixIn(tail);
+        mixIn(std::uint64_t(bytes.size()));
     }
-    return '<' + hash.result().toHex().left(32) + "@orvaine.invalid>";
+
+    QByteArray hex() const
+    {
+        const std::uint64_t halves[2] = {finish(m_a ^ m_b), finish(m_b + m_a)};
+        return QByteArray(reinterpret_cast<const char *>(halves), sizeof halves).toHex();
+    }
+
+private:
+    static std::uint64_t finish(std::uint64_t x)
+    {
+        x ^= x >> 33;
+        x *= 0xFF51AFD7ED558CCDULL;
+        x ^= x >> 33;
+        x *= 0xC4CEB9FE1A85EC53ULL;
+        return x ^ (x >> 33);
+    }
+    void mixIn(std::uint64_t word)
+    {
+        m_a = std::rotl((m_a ^ word) * 0x87C37B91114253D5ULL, 31) + m_b;
+        m_b = std::rotl((m_b + word) * 0x4CF5AD432745937FULL, 33) ^ m_a;
+    }
+
+    std::uint64_t m_a = 0x9E3779B97F4A7C15ULL;
+    std::uint64_t m_b = 0x2545F4914F6CDD1DULL;
+};
+
+QByteArrayView trimmedBytes(const char *bytes, qsizetype width)
+{
+    const char *end = endWithoutPadding(bytes, bytes + width);
+    while (bytes < end && *bytes == ' ')
+        ++bytes;
+    return QByteArrayView(bytes, end - bytes);
+}
+
+// Derived from the stored bytes of the four fields, so every export of the record gives it.
+QByteArray messageIdOf(const char *record)
+{
+    Fingerprint fingerprint;
+    for (const FixedField field :
+         {MailRecord::kSubject, MailRecord::kDate, MailRecord::kAddress, MailRecord::kBody})
+        fingerprint.add(trimmedBytes(record + field.offset, field.width));
+    return '<' + fingerprint.hex() + "@orvaine.invalid>";
 }
 
 QDateTime withCentury(QDateTime moment)
@@ -350,13 +404,8 @@ QString trimmedField(const char *bytes, qsizetype width)
 {
     // A blank byte is never the second byte of a double-byte character, so trimming the
     // bytes trims the text.
-    qsizetype begin = 0;
-    qsizetype end = width;
-    while (end > 0 && bytes[end - 1] == ' ')
-        --end;
-    while (begin < end && bytes[begin] == ' ')
-        ++begin;
-    return cp932::decode(bytes + begin, end - begin);
+    const QByteArrayView trimmed = trimmedBytes(bytes, width);
+    return cp932::decode(trimmed.data(), trimmed.size());
 }
 
 QByteArray encodedHeaderText(const QString &text)
@@ -413,7 +462,7 @@ struct RecordText {
         address = trimmedField(data + MailRecord::kAddressOffset, MailRecord::kAddressWidth);
         body = trimmedField(data + MailRecord::kBodyOffset, MailRecord::kBodyWidth);
         moment = recordMoment(date, history);
-        id = messageId(subject, date, address, body);
+        id = messageIdOf(data);
     }
 
     QString subject, date, address, body;
@@ -516,6 +565,602 @@ void appendMboxrd(QByteArray &mbox, const QByteArray &fromLine, const QByteArray
         start = end + 1;
     }
     mbox += '\n';
+}
+
+// ---------------------------------------------------------------------------------------------
+// The quick way for the common record: straight from its code page 932 bytes to the mbox,
+// without a detour through QString. Anything out of the ordinary (an unusual byte, a control
+// character, a long line, a body that needs base64 or quoted-printable, a date that is not
+// plainly RFC 5322) goes the careful way above, so both ways give the same bytes.
+
+namespace {
+
+enum class CodeKind : unsigned char { Ascii, Jis, NotJis, Unusual };
+
+// What one code page 932 character becomes: its ISO-2022-JP pair when JIS X 0208 holds it,
+// and its UTF-8 bytes.
+struct Code {
+    CodeKind kind = CodeKind::Unusual;
+    unsigned char utf8Size = 0;
+    char jis[2] = {};
+    char utf8[3] = {};
+};
+
+void setUtf8(Code &code, const QString &character)
+{
+    const QByteArray utf8 = character.toUtf8();
+    code.utf8Size = static_cast<unsigned char>(utf8.size());
+    std::memcpy(code.utf8, utf8.constData(), size_t(utf8.size()));
+}
+
+bool isPrivateUse(QChar c)
+{
+    return c.unicode() >= 0xE000 && c.unicode() <= 0xF8FF;
+}
+
+// Every character code page 932 has, decoded once by the program's own decoder and encoded
+// by the careful way's own ISO-2022-JP encoder, so the quick way cannot disagree with it.
+class CodeTable {
+public:
+    CodeTable() : m_pairs(size_t(1) << 16)
+    {
+        for (int byte = 0; byte < 0x100; ++byte)
+            m_lead[byte] = cp932::isLeadByte(static_cast<unsigned char>(byte));
+        for (int byte = 0; byte < 0x100; ++byte)
+            if (!cp932::isLeadByte(static_cast<unsigned char>(byte)))
+                fillSingle(static_cast<unsigned char>(byte));
+        for (int lead = 0x81; lead < 0x100; ++lead)
+            if (cp932::isLeadByte(static_cast<unsigned char>(lead)))
+                fillRow(static_cast<unsigned char>(lead));
+    }
+
+    const Code &single(unsigned char byte) const { return m_single[byte]; }
+    bool isLead(unsigned char byte) const { return m_lead[byte]; }
+    const Code &pair(unsigned char lead, unsigned char trail) const
+    {
+        return m_pairs[size_t(lead) << 8 | trail];
+    }
+
+private:
+    void fillSingle(unsigned char byte)
+    {
+        const char bytes[1] = {static_cast<char>(byte)};
+        const QString text = cp932::decode(bytes, 1);
+        if (text.size() != 1 || text[0] == QChar::ReplacementCharacter ||
+            (byte < 0x80 && text[0].unicode() != byte))
+            return;
+        m_single[byte].kind = byte < 0x80 ? CodeKind::Ascii : CodeKind::NotJis;
+        setUtf8(m_single[byte], text);
+    }
+
+    static std::vector<unsigned char> trails()
+    {
+        std::vector<unsigned char> all;
+        for (int trail = 0x40; trail <= 0xFC; ++trail)
+            if (trail != 0x7F)
+                all.push_back(static_cast<unsigned char>(trail));
+        return all;
+    }
+
+    // One row at once: the decoder and the encoder run once a row unless a row holds a
+    // character either refuses.
+    void fillRow(unsigned char lead)
+    {
+        const std::vector<unsigned char> row = trails();
+        QByteArray bytes;
+        for (unsigned char trail : row)
+            bytes.append(static_cast<char>(lead)).append(static_cast<char>(trail));
+        QString text = cp932::decode(bytes);
+        const bool whole =
+            text.size() == qsizetype(row.size()) && !text.contains(QChar::ReplacementCharacter) &&
+            std::none_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
+        QString jisCandidates;
+        std::vector<unsigned char> candidateTrails;
+        for (size_t i = 0; i < row.size(); ++i) {
+            const QString character =
+                whole ? QString(text[qsizetype(i)]) : cp932::decode(bytes.constData() + 2 * i, 2);
+            if (character.size() != 1 || character[0] == QChar::ReplacementCharacter ||
+                character[0].isSurrogate() || character[0].unicode() < 0x80)
+                continue;
+            Code &code = m_pairs[size_t(lead) << 8 | row[i]];
+            code.kind = CodeKind::NotJis;
+            setUtf8(code, character);
+            if (!hasWindowsOnlyForms(character) && !isPrivateUse(character[0])) {
+                jisCandidates += character;
+                candidateTrails.push_back(row[i]);
+            }
+        }
+        if (candidateTrails.empty())
+            return;
+        const std::optional<QByteArray> jis = mime::charsets::encodeIso2022Jp(jisCandidates);
+        const qsizetype pairs = qsizetype(candidateTrails.size()) * 2;
+        if (jis && jis->size() == pairs + 6 && jis->startsWith("\x1B$B") &&
+            jis->endsWith("\x1B(B") && !jis->mid(3, pairs).contains('\x1B')) {
+            for (size_t i = 0; i < candidateTrails.size(); ++i)
+                markJis(lead, candidateTrails[i], jis->constData() + 3 + 2 * i);
+            return;
+        }
+        for (size_t i = 0; i < candidateTrails.size(); ++i) {
+            const std::optional<QByteArray> one =
+                mime::charsets::encodeIso2022Jp(QString(jisCandidates[qsizetype(i)]));
+            if (!one)
+                continue;
+            if (one->size() == 8 && one->startsWith("\x1B$B") && one->endsWith("\x1B(B"))
+                markJis(lead, candidateTrails[i], one->constData() + 3);
+            else
+                m_pairs[size_t(lead) << 8 | candidateTrails[i]].kind = CodeKind::Unusual;
+        }
+    }
+
+    void markJis(unsigned char lead, unsigned char trail, const char *jis)
+    {
+        Code &code = m_pairs[size_t(lead) << 8 | trail];
+        code.kind = CodeKind::Jis;
+        code.jis[0] = jis[0];
+        code.jis[1] = jis[1];
+    }
+
+    std::array<Code, 256> m_single{};
+    std::array<bool, 256> m_lead{};
+    std::vector<Code> m_pairs;
+};
+
+const CodeTable &codeTable()
+{
+    static const CodeTable table;
+    return table;
+}
+
+// Longer lines could pass 998 bytes once encoded; they go the careful way.
+constexpr qsizetype kQuickLineBytes = 300;
+
+bool isPlainAsciiBytes(QByteArrayView bytes)
+{
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7E)
+            return false;
+    return !bytes.contains("=?");
+}
+
+// The UTF-8 form of code page 932 bytes; false for a byte sequence the table does not know.
+bool appendUtf8(QByteArray &out, QByteArrayView bytes, const CodeTable &table)
+{
+    const auto *at = reinterpret_cast<const unsigned char *>(bytes.data());
+    const auto *end = at + bytes.size();
+    while (at < end) {
+        const Code *code = &table.single(*at);
+        if (table.isLead(*at)) {
+            if (end - at < 2)
+                return false;
+            code = &table.pair(at[0], at[1]);
+            at += 2;
+        } else {
+            ++at;
+        }
+        if (code->kind == CodeKind::Unusual)
+            return false;
+        out.append(code->utf8, code->utf8Size);
+    }
+    return true;
+}
+
+std::optional<QString> quickText(QByteArrayView bytes, const CodeTable &table)
+{
+    QByteArray utf8;
+    utf8.reserve(bytes.size() * 3 / 2);
+    if (!appendUtf8(utf8, bytes, table))
+        return std::nullopt;
+    return QString::fromUtf8(utf8);
+}
+
+enum class BodyCharset { Ascii, Jis, Utf8 };
+
+// Whether a line (its code page 932 bytes) is one mboxrd quotes: any number of ">" and then
+// "From ". Its first bytes are ASCII in every charset the body takes.
+bool needsQuote(const unsigned char *line, const unsigned char *end)
+{
+    while (line < end && *line == '>')
+        ++line;
+    return end - line >= 5 && std::memcmp(line, "From ", 5) == 0;
+}
+
+// The body in one pass: its charset, and its bytes in that charset with LF lines and mboxrd
+// quoting, when every line ends in CR LF, none is long, no control character occurs and every
+// character is known. Written as ISO-2022-JP until a character JIS lacks turns up; then the
+// caller asks again for UTF-8. Through a pointer into room made beforehand: no byte takes more
+// than four (an ASCII byte after JIS text, with the escape), and a line one more for its quote.
+enum class BodyPass { Written, WantsUtf8, Careful };
+
+BodyPass writeQuickBody(QByteArray &out, QByteArrayView body, bool utf8, const CodeTable &table,
+                        BodyCharset &charset)
+{
+    out.resize(body.size() * 5 + 8);
+    char *to = out.data();
+    const auto put = [&to](const char *bytes, size_t size) {
+        std::memcpy(to, bytes, size);
+        to += size;
+    };
+    const auto *at = reinterpret_cast<const unsigned char *>(body.data());
+    const auto *end = at + body.size();
+    const unsigned char *lineStart = at;
+    bool inJis = false;
+    bool anyJis = false;
+    bool quoteChecked = false;
+    while (at < end) {
+        if (!quoteChecked && needsQuote(at, end))
+            *to++ = '>';
+        quoteChecked = true;
+        const unsigned char byte = *at;
+        if (byte < 0x80) {
+            if (inJis) {
+                put("\x1B(B", 3);
+                inJis = false;
+            }
+            if (byte == '\r') {
+                if (end - at < 2 || at[1] != '\n' || at - lineStart > kQuickLineBytes)
+                    return BodyPass::Careful;
+                *to++ = '\n';
+                at += 2;
+                lineStart = at;
+                quoteChecked = false;
+                continue;
+            }
+            if ((byte < 0x20 && byte != '\t') || byte == 0x7F)
+                return BodyPass::Careful;
+            *to++ = static_cast<char>(byte);
+            ++at;
+            continue;
+        }
+        const Code *code = &table.single(byte);
+        if (table.isLead(byte)) {
+            if (end - at < 2)
+                return BodyPass::Careful;
+            code = &table.pair(byte, at[1]);
+            at += 2;
+        } else {
+            ++at;
+        }
+        if (code->kind == CodeKind::Unusual)
+            return BodyPass::Careful;
+        if (utf8) {
+            put(code->utf8, code->utf8Size);
+            continue;
+        }
+        if (code->kind != CodeKind::Jis)
+            return BodyPass::WantsUtf8;
+        if (!inJis) {
+            put("\x1B$B", 3);
+            inJis = true;
+        }
+        put(code->jis, 2);
+        anyJis = true;
+    }
+    if (inJis)
+        put("\x1B(B", 3);
+    out.resize(to - out.constData());
+    charset = utf8 ? BodyCharset::Utf8 : anyJis ? BodyCharset::Jis : BodyCharset::Ascii;
+    return BodyPass::Written;
+}
+
+// The body's mbox lines and charset, or nothing when it goes the careful way.
+bool quickBody(QByteArray &out, QByteArrayView body, const CodeTable &table, BodyCharset &charset)
+{
+    if (!body.isEmpty() && !body.endsWith("\r\n"))
+        return false;
+    BodyPass pass = writeQuickBody(out, body, false, table, charset);
+    if (pass == BodyPass::WantsUtf8)
+        pass = writeQuickBody(out, body, true, table, charset);
+    // A body that mentions "attachment" once encoded goes out as base64.
+    return pass == BodyPass::Written &&
+           !memmem(out.constData(), size_t(out.size()), "attachment", 10);
+}
+
+// A plainly written RFC 5322 date: "[Ddd, ]D Mon YYYY HH:MM:SS +HHMM", a zone comment
+// allowed after it. Anything else is left to the full parser.
+struct PlainDate {
+    int year, month, day, hour, minute, second, offsetMinutes;
+};
+
+qint64 daysFromCivil(int year, int month, int day)
+{
+    year -= month <= 2;
+    const qint64 era = (year >= 0 ? year : year - 399) / 400;
+    const qint64 yearOfEra = year - era * 400;
+    const qint64 dayOfYear = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const qint64 dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+    return era * 146097 + dayOfEra - 719468;
+}
+
+int daysInMonth(int year, int month)
+{
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return month == 2 && leap ? 29 : days[month - 1];
+}
+
+// Monday 0 … Sunday 6.
+int weekdayOf(qint64 days)
+{
+    return int(((days % 7) + 7 + 3) % 7);
+}
+
+class DateReader {
+public:
+    explicit DateReader(QByteArrayView text) : m_at(text.data()), m_end(text.data() + text.size())
+    {
+    }
+
+    bool number(int digitsMin, int digitsMax, int &value)
+    {
+        value = 0;
+        int digits = 0;
+        while (m_at < m_end && *m_at >= '0' && *m_at <= '9' && digits < digitsMax) {
+            value = value * 10 + (*m_at++ - '0');
+            ++digits;
+        }
+        return digits >= digitsMin && (m_at == m_end || *m_at < '0' || *m_at > '9');
+    }
+    bool literal(char c)
+    {
+        if (m_at == m_end || *m_at != c)
+            return false;
+        ++m_at;
+        return true;
+    }
+    int name(const char *const *names, int count)
+    {
+        if (m_end - m_at < 3)
+            return -1;
+        for (int i = 0; i < count; ++i)
+            if (std::memcmp(m_at, names[i], 3) == 0) {
+                m_at += 3;
+                return i;
+            }
+        return -1;
+    }
+    bool startsWithLetter() const { return m_at < m_end && *m_at >= 'A' && *m_at <= 'Z'; }
+    // Nothing more, or a zone comment of letters.
+    bool endsHere()
+    {
+        if (m_at == m_end)
+            return true;
+        if (!literal(' ') || !literal('('))
+            return false;
+        const char *letters = m_at;
+        while (m_at < m_end && *m_at >= 'A' && *m_at <= 'Z')
+            ++m_at;
+        return m_at > letters && literal(')') && m_at == m_end;
+    }
+
+private:
+    const char *m_at;
+    const char *m_end;
+};
+
+std::optional<PlainDate> plainDate(QByteArrayView text)
+{
+    DateReader reader(text);
+    int weekday = -1;
+    if (reader.startsWithLetter()) {
+        weekday = reader.name(kWeekdays, 7);
+        if (weekday < 0 || !reader.literal(',') || !reader.literal(' '))
+            return std::nullopt;
+    }
+    PlainDate date{};
+    int zone = 0;
+    if (!reader.number(1, 2, date.day) || !reader.literal(' '))
+        return std::nullopt;
+    date.month = reader.name(kMonths, 12) + 1;
+    const bool fields = date.month > 0 && reader.literal(' ') && reader.number(4, 4, date.year) &&
+                        reader.literal(' ') && reader.number(2, 2, date.hour) &&
+                        reader.literal(':') && reader.number(2, 2, date.minute) &&
+                        reader.literal(':') && reader.number(2, 2, date.second) &&
+                        reader.literal(' ');
+    if (!fields)
+        return std::nullopt;
+    const int sign = reader.literal('+') ? 1 : reader.literal('-') ? -1 : 0;
+    if (sign == 0 || !reader.number(4, 4, zone) || !reader.endsHere())
+        return std::nullopt;
+    date.offsetMinutes = sign * (zone / 100 * 60 + zone % 100);
+    const bool sensible = date.year >= 1970 && date.year <= 2999 && date.day >= 1 &&
+                          date.day <= daysInMonth(date.year, date.month) && date.hour <= 23 &&
+                          date.minute <= 59 && date.second <= 59 && zone / 100 <= 14 &&
+                          zone % 100 <= 59;
+    if (!sensible ||
+        (weekday >= 0 && weekday != weekdayOf(daysFromCivil(date.year, date.month, date.day))))
+        return std::nullopt;
+    return date;
+}
+
+// The "From " line's time: the moment in UTC, as the careful way writes it.
+QByteArray fromLineTime(const PlainDate &date)
+{
+    const qint64 local = daysFromCivil(date.year, date.month, date.day) * 86400 + date.hour * 3600 +
+                         date.minute * 60 + date.second;
+    const qint64 utc = local - qint64(date.offsetMinutes) * 60;
+    const qint64 days = utc >= 0 ? utc / 86400 : (utc - 86399) / 86400;
+    const qint64 seconds = utc - days * 86400;
+    // Civil date from days (the inverse of daysFromCivil).
+    const qint64 z = days + 719468;
+    const qint64 era = (z >= 0 ? z : z - 146096) / 146097;
+    const qint64 dayOfEra = z - era * 146097;
+    const qint64 yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 mp = (5 * dayOfYear + 2) / 153;
+    const int day = int(dayOfYear - (153 * mp + 2) / 5 + 1);
+    const int month = int(mp < 10 ? mp + 3 : mp - 9);
+    const int year = int(yearOfEra + era * 400 + (month <= 2));
+    char when[40];
+    std::snprintf(when, sizeof when, "%s %s %2d %02d:%02d:%02d %d", kWeekdays[weekdayOf(days)],
+                  kMonths[month - 1], day, int(seconds / 3600), int(seconds / 60 % 60),
+                  int(seconds % 60), year);
+    return QByteArray(when);
+}
+
+void appendHeader(QByteArray &mbox, const char *name, QByteArrayView value)
+{
+    mbox += name;
+    mbox += ": ";
+    mbox += value;
+    mbox += '\n';
+}
+
+// A header value built with CR LF folds, as an mbox line sequence.
+QByteArray withLfFolds(QByteArray value)
+{
+    return value.replace("\r\n", "\n");
+}
+
+// Encoded-words of UTF-8 text, cut where the careful way cuts: as many whole characters as
+// fit 75 characters a word.
+QByteArray encodedUtf8Words(QByteArrayView utf8)
+{
+    // "=?UTF-8?B?" and "?=" leave 63 characters of base64: 45 bytes.
+    constexpr qsizetype kWordBytes = 45;
+    QByteArray words;
+    qsizetype start = 0;
+    while (start < utf8.size()) {
+        qsizetype end = start;
+        while (end < utf8.size()) {
+            qsizetype next = end + 1;
+            while (next < utf8.size() && (static_cast<unsigned char>(utf8[next]) & 0xC0) == 0x80)
+                ++next;
+            if (next - start > kWordBytes && end > start)
+                break;
+            end = next;
+        }
+        if (!words.isEmpty())
+            words += "\n ";
+        words += "=?UTF-8?B?";
+        words += utf8.sliced(start, end - start).toByteArray().toBase64();
+        words += "?=";
+        start = end;
+    }
+    return words;
+}
+
+QByteArrayView withoutTrailingBlanks(QByteArrayView bytes)
+{
+    while (!bytes.isEmpty() && bytes.back() == ' ')
+        bytes.chop(1);
+    return bytes;
+}
+
+// The From header value and the "From " line's sender of an address field, as
+// addressHeaderValue and addrSpec give them. The common single entry, "name <address>", is
+// done on the bytes: '<', '>', ',' and '"' are never the second byte of a double-byte
+// character. Other forms go through the text.
+bool quickAddress(QByteArrayView address, const CodeTable &table, QByteArray &value,
+                  QString &sender)
+{
+    if (isPlainAsciiBytes(address)) {
+        value = address.toByteArray();
+        sender = addrSpec(QString::fromLatin1(address));
+        return true;
+    }
+    const qsizetype open = address.lastIndexOf('<');
+    const qsizetype close = address.lastIndexOf('>');
+    const QByteArrayView angle = open >= 0 ? address.sliced(open) : QByteArrayView();
+    if (open < 0 || close < open || address.contains(',') || address.contains('"') ||
+        !isPlainAsciiBytes(angle)) {
+        const std::optional<QString> text = quickText(address, table);
+        if (!text)
+            return false;
+        value = withLfFolds(addressHeaderValue(*text));
+        sender = addrSpec(*text);
+        return true;
+    }
+    const QByteArrayView name = withoutTrailingBlanks(address.first(open));
+    if (isPlainAsciiBytes(name)) {
+        value = name.toByteArray();
+    } else {
+        QByteArray utf8;
+        if (!appendUtf8(utf8, name, table))
+            return false;
+        value = encodedUtf8Words(utf8);
+    }
+    value += QByteArray(open - name.size(), ' ');
+    value += angle;
+    // The part between the angles alone gives addrSpec the same candidate.
+    sender = addrSpec(QString::fromLatin1(angle.first(close - open + 1)));
+    return true;
+}
+
+} // namespace
+
+MboxWriter::MboxWriter(const ExportContext &context)
+    : m_context(context), m_ownKnown(!context.ownAddress.trimmed().isEmpty()),
+      m_ownHeader(m_ownKnown ? withLfFolds(addressHeaderValue(context.ownAddress)) : kNoAddress)
+{
+}
+
+void MboxWriter::append(QByteArray &mbox, const char *record) const
+{
+    if (appendQuickly(mbox, record))
+        return;
+    MailRecord copy;
+    std::memcpy(copy.data(), record, MailRecord::kSize);
+    appendRecordAsMboxrd(mbox, copy, m_context);
+}
+
+bool MboxWriter::appendQuickly(QByteArray &mbox, const char *record) const
+{
+    if (m_context.history != History::Received)
+        return false;
+    const QByteArrayView subject =
+        trimmedBytes(record + MailRecord::kSubjectOffset, MailRecord::kSubjectWidth);
+    const QByteArrayView date =
+        trimmedBytes(record + MailRecord::kDateOffset, MailRecord::kDateWidth);
+    const QByteArrayView address =
+        trimmedBytes(record + MailRecord::kAddressOffset, MailRecord::kAddressWidth);
+    const QByteArrayView body =
+        trimmedBytes(record + MailRecord::kBodyOffset, MailRecord::kBodyWidth);
+
+    const std::optional<PlainDate> moment = plainDate(date);
+    if (!moment)
+        return false;
+    thread_local QByteArray bodyLines;
+    BodyCharset charset = BodyCharset::Ascii;
+    if (!quickBody(bodyLines, body, codeTable(), charset))
+        return false;
+    QByteArray subjectValue;
+    if (isPlainAsciiBytes(subject)) {
+        subjectValue = subject.toByteArray();
+    } else {
+        QByteArray utf8;
+        if (!appendUtf8(utf8, subject, codeTable()))
+            return false;
+        subjectValue = encodedUtf8Words(utf8);
+    }
+    QByteArray addressValue;
+    QString sender;
+    if (!quickAddress(address, codeTable(), addressValue, sender))
+        return false;
+
+    mbox += "From ";
+    mbox += sender.isEmpty() ? QByteArray("MAILER-DAEMON") : sender.toLatin1();
+    mbox += ' ';
+    mbox += fromLineTime(*moment);
+    mbox += '\n';
+    appendHeader(mbox, "From", address.isEmpty() ? QByteArrayView(kNoAddress) : addressValue);
+    if (m_ownKnown)
+        appendHeader(mbox, "To", m_ownHeader);
+    appendHeader(mbox, "Subject", subjectValue);
+    appendHeader(mbox, "Date", date);
+    appendHeader(mbox, "Message-ID", messageIdOf(record));
+    mbox += "MIME-Version: 1.0\n";
+    static const char *const charsets[] = {"us-ascii", "ISO-2022-JP", "UTF-8"};
+    static const char *const encodings[] = {"7bit", "7bit", "8bit"};
+    const int kind = static_cast<int>(charset);
+    mbox += "Content-Type: text/plain; charset=";
+    mbox += charsets[kind];
+    mbox += "\nContent-Transfer-Encoding: ";
+    mbox += encodings[kind];
+    mbox += "\n\n";
+    mbox += bodyLines;
+    mbox += '\n';
+    return true;
 }
 
 } // namespace orv::exchange

@@ -173,6 +173,118 @@ TEST_F(HistoryExchangeTest, ExportedMboxAndEmlImportIntoAnEmptyStoreByteForByte)
     }
 }
 
+// The export takes a quick way for common records; it must write what the careful way writes.
+TEST(MboxWriter, TheQuickWayWritesWhatTheCarefulWayWrites)
+{
+    struct Case {
+        const char *what;
+        MailRecord record;
+        bool quick; // whether the quick way is expected to take it
+    };
+    const QString date = QStringLiteral("Wed, 9 Dec 2026 09:05:00 +0900");
+    const QString name = QStringLiteral("送信者 <sender@example.jp>");
+    std::vector<Case> cases = {
+        {"common Japanese mail",
+         record(QStringLiteral("件名 12 のお知らせ"), name, date,
+                QStringLiteral("本文 12\r\n").repeated(200)),
+         true},
+        {"ASCII only",
+         record(QStringLiteral("Hello"), QStringLiteral("a@b.example"), date,
+                QStringLiteral("Hi\tthere\r\nFrom me\r\n>From you\r\n")),
+         true},
+        {"half-width kana make UTF-8",
+         record(QStringLiteral("ｶﾀｶﾅ"), name, date, QStringLiteral("ｶﾀｶﾅ と 漢字\r\n")), true},
+        {"wave dash makes UTF-8",
+         record(QStringLiteral("～"), name, date, QStringLiteral("～\r\n")), true},
+        {"circled digits make UTF-8",
+         record(QStringLiteral("①"), name, date, QStringLiteral("①②\r\n〓\r\n")), true},
+        {"JIS line starting with From",
+         record(QStringLiteral("s"), name, date, QStringLiteral("From 山田\r\n")), true},
+        {"long subject folds into several words",
+         record(QStringLiteral("とても長い件名").repeated(6), name, date, QStringLiteral("x\r\n")),
+         true},
+        {"subject that looks encoded",
+         record(QStringLiteral("=?UTF-8?B?eA==?="), name, date, QStringLiteral("x\r\n")), true},
+        {"several addressees",
+         record(QStringLiteral("s"), QStringLiteral("山田 <a@b.jp>, \"鈴木, 花子\" <c@d.jp>"), date,
+                QStringLiteral("x\r\n")),
+         true},
+        {"no address", record(QStringLiteral("s"), QString(), date, QStringLiteral("x\r\n")), true},
+        {"empty body", record(QStringLiteral("s"), name, date, QString()), true},
+        {"no weekday",
+         record(QStringLiteral("s"), name, QStringLiteral("9 Dec 2026 09:05:00 +0900"),
+                QStringLiteral("x\r\n")),
+         true},
+        {"zone comment",
+         record(QStringLiteral("s"), name, QStringLiteral("Wed, 09 Dec 2026 09:05:00 +0900 (JST)"),
+                QStringLiteral("x\r\n")),
+         true},
+        {"UTC in the year before",
+         record(QStringLiteral("s"), name, QStringLiteral("Fri, 1 Jan 2027 00:30:00 +0900"),
+                QStringLiteral("x\r\n")),
+         true},
+        {"UTC in the day after",
+         record(QStringLiteral("s"), name, QStringLiteral("Sun, 28 Feb 2027 23:30:00 -0130"),
+                QStringLiteral("x\r\n")),
+         true},
+        {"wrong weekday",
+         record(QStringLiteral("s"), name, QStringLiteral("Mon, 9 Dec 2026 09:05:00 +0900"),
+                QStringLiteral("x\r\n")),
+         false},
+        {"no such day",
+         record(QStringLiteral("s"), name, QStringLiteral("29 Feb 2027 09:05:00 +0900"),
+                QStringLiteral("x\r\n")),
+         false},
+        {"unreadable date",
+         record(QStringLiteral("s"), name, QStringLiteral("昨日の朝"), QStringLiteral("x\r\n")),
+         false},
+        {"short hour",
+         record(QStringLiteral("s"), name, QStringLiteral("9 Dec 2026 9:05:00 +0900"),
+                QStringLiteral("x\r\n")),
+         false},
+        {"lone line feed", record(QStringLiteral("s"), name, date, QStringLiteral("a\nb\r\n")),
+         false},
+        {"control character", record(QStringLiteral("s"), name, date, QStringLiteral("a\x01\r\n")),
+         false},
+        {"long line",
+         record(QStringLiteral("s"), name, date,
+                QStringLiteral("あ").repeated(400) + QStringLiteral("\r\n")),
+         false},
+    };
+    for (const QString &address :
+         {QStringLiteral("山田<a@b.jp>"), QStringLiteral("山田   <a@b.jp>"),
+          QStringLiteral("山田 <a@b.jp> (会社)"), QStringLiteral("山田 a@b.jp"),
+          QStringLiteral("ｶﾅ <a@b.jp>"), QStringLiteral("山田 <a b@c.jp>"),
+          QStringLiteral("Yamada <a@b.jp>"), QStringLiteral("山田 <a@b.jp")})
+        cases.push_back({"address form",
+                         record(QStringLiteral("s"), address, date, QStringLiteral("x\r\n")),
+                         true});
+    for (const MailRecord &r : awkwardReceivedRecords())
+        cases.push_back({"awkward record", r, false});
+    for (const QString &own : {QString(), QStringLiteral("自分 <me@example.jp>")}) {
+        const ExportContext context{History::Received, own};
+        const MboxWriter writer(context);
+        for (const Case &c : cases) {
+            SCOPED_TRACE(c.what);
+            QByteArray careful;
+            appendRecordAsMboxrd(careful, c.record, context);
+            QByteArray quick = "before";
+            const bool taken = writer.appendQuickly(quick, c.record.data());
+            if (c.quick) {
+                EXPECT_TRUE(taken);
+            }
+            if (taken) {
+                EXPECT_EQ(quick.toStdString(), "before" + careful.toStdString());
+            } else {
+                EXPECT_EQ(quick, "before");
+            }
+            QByteArray either;
+            writer.append(either, c.record.data());
+            EXPECT_EQ(either.toStdString(), careful.toStdString());
+        }
+    }
+}
+
 TEST_F(HistoryExchangeTest, ExportSkipsDeletedRecordsAndLeavesTheStoreAsItWas)
 {
     std::vector<MailRecord> records = awkwardReceivedRecords();
