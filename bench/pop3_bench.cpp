@@ -30,7 +30,8 @@ double fetchWithLibrary(const Pop3TestServer &server, const QString &setting)
     QElapsedTimer timer;
     timer.start();
     const int handle = library.NMailPop3Connect(setting);
-    const int count = library.NMailPop3Authenticate(handle, server.user(), server.password(), 0);
+    const int count = library.NMailPop3Authenticate(handle, server.user(), server.password(),
+                                                    orv::nmail::kUserPass);
     if (count != kMessages)
         die(QStringLiteral("login gave %1: %2").arg(count).arg(library.NMailGetMessage()));
     for (int number = 1; number <= count; ++number) {
@@ -38,14 +39,14 @@ double fetchWithLibrary(const Pop3TestServer &server, const QString &setting)
         QString body;
         library.NMailPop3GetMailStatus(handle, number, fields, 0);
         library.NMailPop3GetMailSize(handle, number);
-        if (library.NMailPop3GetMail(handle, number, fields, body, 0, 0) < 0)
+        if (orv::nmail::failed(library.NMailPop3GetMail(handle, number, fields, body, 0, 0)))
             die(library.NMailGetMessage());
         const QString whole = fields.header + u"\r\n"_qs + body + u"\r\n"_qs;
         library.NMailAttachmentFileFirst(fields, body, attachments.path() + u'/', QString(), whole);
         library.NMailAttachmentFileClose();
         library.NMailPop3DeleteMail(handle, number);
     }
-    if (library.NMailPop3Close(handle) < 0)
+    if (orv::nmail::failed(library.NMailPop3Close(handle)))
         die(library.NMailGetMessage());
     const double seconds = timer.nsecsElapsed() / 1e9;
     if (!server.messages().isEmpty())

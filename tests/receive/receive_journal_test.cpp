@@ -81,7 +81,7 @@ public:
     int NMailPop3Close(int handle) override
     {
         NMailPop3Abort(handle);
-        return -1;
+        return nmail::kFailed;
     }
 };
 

@@ -47,7 +47,7 @@ public:
     {
         if (number == m_failingNumber) {
             m_failed = true;
-            return -1;
+            return nmail::kFailed;
         }
         return NMailFacade::NMailPop3GetMail(handle, number, fields, body, flag, option);
     }

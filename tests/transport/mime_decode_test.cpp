@@ -463,7 +463,7 @@ TEST_F(ExpandAttachments, AFailedAttachmentTakesTheFilesOfItsMessageAway)
         const FileSizeLimit full(1024);
         result = expandMessage(raw, folder(), fields, body, &error);
     }
-    EXPECT_EQ(result, -5);
+    EXPECT_EQ(result, nmail::kAttachmentNotWritten);
     EXPECT_TRUE(error.contains(QStringLiteral("second.pdf"))) << text(error);
     EXPECT_EQ(sortedEntries(folder()), QStringList()) << "first.pdf went again";
     EXPECT_TRUE(body.startsWith(u"text")) << text(body);
@@ -476,7 +476,8 @@ TEST_F(ExpandAttachments, UnwritableFolderGivesMinusFiveAndKeepsTheText)
     QFile file(notAFolder);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.close();
-    EXPECT_EQ(expandMessage(fixture("attachment_names.eml"), notAFolder, fields, body, &error), -5);
+    EXPECT_EQ(expandMessage(fixture("attachment_names.eml"), notAFolder, fields, body, &error),
+              nmail::kAttachmentNotWritten);
     EXPECT_TRUE(error.startsWith(QStringLiteral("ファイル「"))) << text(error);
     EXPECT_TRUE(error.contains(QStringLiteral("できません"))) << text(error);
     EXPECT_EQ(text(fields.subject), "添付ファイル");
@@ -485,7 +486,7 @@ TEST_F(ExpandAttachments, UnwritableFolderGivesMinusFiveAndKeepsTheText)
 
 TEST_F(ExpandAttachments, PartialMessageGivesMinusSixAndKeepsItsText)
 {
-    EXPECT_EQ(expand("message_partial.eml"), -6);
+    EXPECT_EQ(expand("message_partial.eml"), nmail::kSplitMessageIncomplete);
     EXPECT_FALSE(error.isEmpty());
     EXPECT_EQ(text(fields.subject), "split");
     EXPECT_TRUE(body.contains(u"first half of the text")) << text(body);
