@@ -253,6 +253,11 @@ QByteArray serialised(GMimeObject *object)
 
 } // namespace
 
+QList<QByteArray> utf8EncodedWords(const QString &text)
+{
+    return encodedWords(text, WordCharset{"UTF-8", utf8});
+}
+
 QByteArray encodeHeaderText(const QString &text)
 {
     const QString clean = withoutControls(text);
