@@ -211,18 +211,18 @@ SmtpClient::SmtpClient()
 
 SmtpClient::~SmtpClient()
 {
-    connection_.reset();
+    m_connection.reset();
     curl_global_cleanup();
 }
 
 void SmtpClient::reset()
 {
-    connection_.reset();
+    m_connection.reset();
 }
 
 void SmtpClient::setCertificateAuthorities(const QString &caFile)
 {
-    caFile_ = QFile::encodeName(caFile);
+    m_caFile = QFile::encodeName(caFile);
 }
 
 int SmtpClient::send(const SmtpRequest &request, QString *error)
@@ -230,14 +230,14 @@ int SmtpClient::send(const SmtpRequest &request, QString *error)
     Envelope envelope;
     if (const int refused = prepare(request, envelope, error); refused < 0)
         return refused;
-    if (!connection_)
-        connection_ = std::make_unique<Connection>();
-    CURL *curl = connection_->curl;
-    Transfer &transfer = connection_->transfer;
+    if (!m_connection)
+        m_connection = std::make_unique<Connection>();
+    CURL *curl = m_connection->curl;
+    Transfer &transfer = m_connection->transfer;
     // The handle forgets the last send's options (not its connection) before their data goes.
     curl_easy_reset(curl);
     fillTransfer(transfer, envelope, request);
-    applyOptions(curl, transfer, caFile_);
+    applyOptions(curl, transfer, m_caFile);
 
     const CURLcode code = curl_easy_perform(curl);
     if (code == CURLE_OK)

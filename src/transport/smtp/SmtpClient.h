@@ -32,8 +32,8 @@ public:
 
 private:
     struct Connection;
-    std::unique_ptr<Connection> connection_;
-    QByteArray caFile_;
+    std::unique_ptr<Connection> m_connection;
+    QByteArray m_caFile;
 };
 
 } // namespace orv::smtp
