@@ -1,11 +1,11 @@
 #include "store/RecordFileAppender.h"
 
+#include "store/FileWrites.h"
 #include "store/MailRecord.h"
 #include "store/MailStore.h"
 
 #include <QCryptographicHash>
 #include <QFile>
-#include <QFileInfo>
 #include <QSet>
 #include <QtEndian>
 
@@ -17,43 +17,6 @@
 #include <utility>
 
 namespace orv {
-
-namespace {
-
-Status writeFailure(const QString &path, int error)
-{
-    return fileFailure(path, QStringLiteral("書き込み"), systemReason(error));
-}
-
-Status writeAt(int fd, const QString &path, const char *data, qint64 size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t put = ::pwrite(fd, data, static_cast<size_t>(size), offset);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return writeFailure(path, put < 0 ? errno : ENOSPC);
-        data += put;
-        size -= put;
-        offset += put;
-    }
-    return Status::success();
-}
-
-Status syncFolderOf(const QString &path)
-{
-    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = folder >= 0 && ::fsync(folder) == 0;
-    const int error = errno;
-    if (folder >= 0)
-        ::close(folder);
-    if (synced)
-        return Status::success();
-    return fileFailure(path, QStringLiteral("保存"), systemReason(error));
-}
-
-} // namespace
 
 RecordFileAppender::RecordFileAppender(QString path, RecordLayout layout, int maxRecords)
     : m_path(std::move(path)), m_layout(layout), m_maxRecords(maxRecords)

@@ -1,10 +1,11 @@
 #include "transport/ReceiveJournal.h"
 
+#include "store/FileWrites.h"
+
 #include <QCryptographicHash>
 #include <QFileInfo>
 #include <QHash>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -18,18 +19,6 @@ QByteArray recordDigest(const MailRecord &record)
     return QCryptographicHash::hash(QByteArrayView(record.data(), MailRecord::kSize),
                                     QCryptographicHash::Sha1)
         .toHex();
-}
-
-Status syncFolderOf(const QString &path)
-{
-    const int folder = ::open(QFile::encodeName(QFileInfo(path).absolutePath()).constData(),
-                              O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    const bool synced = folder >= 0 && ::fsync(folder) == 0;
-    const int error = errno;
-    if (folder >= 0)
-        ::close(folder);
-    return synced ? Status::success()
-                  : fileFailure(path, QStringLiteral("保存"), systemReason(error));
 }
 
 } // namespace
