@@ -13,12 +13,11 @@
 #include <QThreadPool>
 #include <QtEndian>
 
+#include <array>
+
 namespace orv::exchange {
 
 namespace {
-
-// Writing in large pieces keeps the export close to the speed of reading the store.
-constexpr qsizetype kWritePiece = qsizetype(4) << 20;
 
 const QString kAttachmentFolder = QStringLiteral("\\添付フォルダ\\");
 
@@ -34,14 +33,6 @@ QString deviceName(const QIODevice &device)
     if (const auto *file = qobject_cast<const QFileDevice *>(&device))
         return file->fileName();
     return QStringLiteral("mbox");
-}
-
-bool flush(QIODevice &device, QByteArray &pending)
-{
-    const bool written = device.write(pending) == pending.size();
-    // Keeps the allocation: fresh memory for every piece costs more than the formatting.
-    pending.resize(0);
-    return written;
 }
 
 QByteArray bodyBytes(const QByteArray &message)
@@ -176,40 +167,65 @@ ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevi
     ExchangeResult result;
     const int total = store.RecordCount();
     const MboxWriter writer(context);
-    QByteArray pending;
-    pending.reserve(kWritePiece + MailRecord::kSize * 64);
-    // The second half of every block is put into words on a second core.
-    QThreadPool helper;
-    helper.setMaxThreadCount(1);
-    QByteArray secondHalf;
-    secondHalf.reserve(MailRecord::kSize * 32);
+    // Two helpers put a block into words, half each, while this thread reads the next block
+    // and writes what the block before gave: reading, formatting and the file system's work
+    // share the cores.
+    QThreadPool helpers;
+    helpers.setMaxThreadCount(2);
+    struct Block {
+        std::array<QByteArray, 2> halves;
+        std::array<int, 2> appended = {0, 0};
+        int last = 0; // record number
+        QSemaphore done;
+        bool started = false;
+    };
+    std::array<Block, 2> blocks; // in turn, as the store's blocks
+    int turn = 0;
+    bool writeFailed = false;
+    // Waits for a block's helpers and writes what they made.
+    const auto finish = [&](Block &block) {
+        if (!block.started)
+            return;
+        block.done.acquire(2);
+        block.started = false;
+        result.count += block.appended[0] + block.appended[1];
+        for (QByteArray &half : block.halves) {
+            if (!writeFailed && !result.cancelled && !half.isEmpty())
+                writeFailed = device.write(half) != half.size();
+            half.resize(0);
+        }
+    };
     const Status read = store.ReadBlocks([&](int first, const char *records, int count) {
-        const int half = count / 2;
-        secondHalf.resize(0);
-        int secondCount = 0;
-        QSemaphore secondDone;
-        helper.start([&] {
-            secondCount = appendInUse(writer, records, half, count, secondHalf);
-            secondDone.release();
-        });
-        result.count += appendInUse(writer, records, 0, half, pending);
-        secondDone.acquire();
-        pending += secondHalf;
-        result.count += secondCount;
-        if (pending.size() >= kWritePiece && !flush(device, pending)) {
-            result.status = writeFailure(deviceName(device), device);
-            return false;
+        Block &block = blocks[turn];
+        turn = 1 - turn;
+        const std::array<int, 3> bounds = {0, count / 2, count};
+        if (count > 0) {
+            block.started = true;
+            block.last = first + count - 1;
+            for (int half = 0; half < 2; ++half)
+                helpers.start([&block, &writer, half, records, bounds] {
+                    block.appended[half] = appendInUse(writer, records, bounds[half],
+                                                       bounds[half + 1], block.halves[half]);
+                    block.done.release();
+                });
         }
-        if (progress && !progress(first + count - 1, total)) {
-            result.cancelled = true;
-            return false;
+        Block &before = blocks[turn];
+        const bool reported = before.started;
+        finish(before);
+        const bool stop = writeFailed || (reported && progress && !progress(before.last, total));
+        if (stop) {
+            result.cancelled = !writeFailed;
+            // The block's bytes go when the reading ends: its helpers finish first.
+            finish(block);
         }
-        return true;
+        return !stop;
     });
-    if (!read && result.status)
-        result.status = read;
-    if (result.status && !result.cancelled && !flush(device, pending))
+    finish(blocks[0]);
+    finish(blocks[1]);
+    if (writeFailed)
         result.status = writeFailure(deviceName(device), device);
+    else if (!read)
+        result.status = read;
     return result;
 }
 

@@ -307,14 +307,23 @@ QByteArrayView trimmedBytes(const char *bytes, qsizetype width)
     return QByteArrayView(bytes, end - bytes);
 }
 
-// Derived from the stored bytes of the four fields, so every export of the record gives it.
-QByteArray messageIdOf(const char *record)
+// Derived from the stored bytes of the four fields, blanks around them left out, so every
+// export of the record gives it.
+QByteArray messageIdOf(QByteArrayView subject, QByteArrayView date, QByteArrayView address,
+                       QByteArrayView body)
 {
     Fingerprint fingerprint;
-    for (const FixedField field :
-         {MailRecord::kSubject, MailRecord::kDate, MailRecord::kAddress, MailRecord::kBody})
-        fingerprint.add(trimmedBytes(record + field.offset, field.width));
+    for (const QByteArrayView field : {subject, date, address, body})
+        fingerprint.add(field);
     return '<' + fingerprint.hex() + "@orvaine.invalid>";
+}
+
+QByteArray messageIdOf(const char *record)
+{
+    return messageIdOf(trimmedBytes(record + MailRecord::kSubjectOffset, MailRecord::kSubjectWidth),
+                       trimmedBytes(record + MailRecord::kDateOffset, MailRecord::kDateWidth),
+                       trimmedBytes(record + MailRecord::kAddressOffset, MailRecord::kAddressWidth),
+                       trimmedBytes(record + MailRecord::kBodyOffset, MailRecord::kBodyWidth));
 }
 
 QDateTime withCentury(QDateTime moment)
@@ -1148,7 +1157,7 @@ bool MboxWriter::appendQuickly(QByteArray &mbox, const char *record) const
         appendHeader(mbox, "To", m_ownHeader);
     appendHeader(mbox, "Subject", subjectValue);
     appendHeader(mbox, "Date", date);
-    appendHeader(mbox, "Message-ID", messageIdOf(record));
+    appendHeader(mbox, "Message-ID", messageIdOf(subject, date, address, body));
     mbox += "MIME-Version: 1.0\n";
     static const char *const charsets[] = {"us-ascii", "ISO-2022-JP", "UTF-8"};
     static const char *const encodings[] = {"7bit", "7bit", "8bit"};

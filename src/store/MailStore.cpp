@@ -71,10 +71,25 @@ Status MailStore::ReadBlocks(const std::function<bool(int, const char *, int)> &
     // A block of about a megabyte keeps the system calls few and the block in the cache
     // while it is looked at.
     constexpr int kRecordsPerBlock = 32;
-    std::vector<char> block(std::size_t(kRecordsPerBlock) * MailRecord::kSize);
-    return recordFile().readBlocks(block.data(), kRecordsPerBlock, [&](int first, int count) {
-        return each(first, block.data(), count);
-    });
+    const std::size_t blockBytes = std::size_t(kRecordsPerBlock) * MailRecord::kSize;
+    // Two blocks, taken in turn.
+    std::vector<char> blocks(blockBytes * 2);
+    int turn = 0;
+    bool stopped = false;
+    int next = 1;
+    const Status read = recordFile().readBlocks(
+        blocks.data(), kRecordsPerBlock,
+        [&](int first, int count) {
+            const char *block = blocks.data() + blockBytes * std::size_t(turn);
+            turn = 1 - turn;
+            next = first + count;
+            stopped = !each(first, block, count);
+            return !stopped;
+        },
+        [&] { return blocks.data() + blockBytes * std::size_t(turn); });
+    if (!stopped)
+        each(next, nullptr, 0);
+    return read;
 }
 
 Status MailStore::ReadHeaders(std::vector<MailHeaderBytes> &headers, MailRecord &buffer)

@@ -53,7 +53,10 @@ public:
 
     // Every whole record in order, read many at a time for long scans: `each` gets the
     // number of a block's first record, the block's bytes and how many records it holds, and
-    // returns false to end the reading. The program's record buffers are not touched.
+    // returns false to end the reading. A block's bytes stay as they are until the next call
+    // returns, so the work on one block may go on while the next is read; after the last
+    // block, and after a failed read, comes one more call with no records. The program's record
+    // buffers are not touched.
     Status ReadBlocks(const std::function<bool(int first, const char *records, int count)> &each);
 
     // The header fields of every whole record, in order; afterwards `buffer` holds the last

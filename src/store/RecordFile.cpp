@@ -343,7 +343,8 @@ Status RecordFile::readEach(char *destination, qsizetype bytes,
 }
 
 Status RecordFile::readBlocks(char *destination, int recordsPerBlock,
-                              const std::function<bool(int, int)> &each) const
+                              const std::function<bool(int, int)> &each,
+                              const std::function<char *()> &nextDestination) const
 {
     Fd file = openFile(m_path, O_RDONLY | O_CREAT);
     qint64 length = 0;
@@ -352,6 +353,8 @@ Status RecordFile::readBlocks(char *destination, int recordsPerBlock,
     const qint64 whole = length / m_layout.size;
     for (qint64 first = 1; first <= whole; first += recordsPerBlock) {
         const qint64 count = qMin<qint64>(recordsPerBlock, whole - first + 1);
+        if (nextDestination)
+            destination = nextDestination();
         if (Status read =
                 readAt(file.get(), m_path, destination, count * m_layout.size, offsetOf(first));
             !read)

@@ -62,8 +62,10 @@ public:
     // Reads the whole records in order, up to `recordsPerBlock` of them with one read into
     // `destination` (room for that many records), and calls `each` with the number of the
     // block's first record and how many it holds; `each` returning false ends the reading.
+    // With `nextDestination`, each block goes where it says instead.
     Status readBlocks(char *destination, int recordsPerBlock,
-                      const std::function<bool(int first, int count)> &each) const;
+                      const std::function<bool(int first, int count)> &each,
+                      const std::function<char *()> &nextDestination = {}) const;
 
     // Rewrites the file without its marked records and without the records 1 to
     // `markedThrough`, which count as marked. The survivors go byte for byte to the

@@ -285,6 +285,46 @@ TEST(MboxWriter, TheQuickWayWritesWhatTheCarefulWayWrites)
     }
 }
 
+// Blocks of records are formatted on several threads; the file keeps the store's order.
+TEST_F(HistoryExchangeTest, ALargeExportKeepsTheStoreOrderAcrossBlocksAndThreads)
+{
+    std::vector<MailRecord> records;
+    const std::vector<MailRecord> awkward = awkwardReceivedRecords();
+    for (int n = 1; n <= 150; ++n)
+        records.push_back(n % 7 == 0 ? awkward[size_t(n / 7) % awkward.size()]
+                                     : record(QStringLiteral("件名 %1").arg(n),
+                                              QStringLiteral("送信者 <s%1@example.jp>").arg(n),
+                                              QStringLiteral("Wed, 9 Dec 2026 09:05:00 +0900"),
+                                              QStringLiteral("本文 %1\r\n").arg(n)));
+    QByteArray bytes = storeBytes(records);
+    // Record 40 is marked deleted.
+    bytes[qsizetype(39) * MailRecord::kSize + MailRecord::kInUseOffset] = 0;
+    folder.writeBytes(kReceivedStorePath, bytes);
+
+    QByteArray expected;
+    for (size_t i = 0; i < records.size(); ++i)
+        if (i != 39)
+            appendRecordAsMboxrd(expected, records[i], {});
+    MailStore store = MailStore::ReceivedStore(folder.appDir());
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    std::vector<int> reported;
+    const ExchangeResult result = writeMbox(store, {}, buffer, [&](int done, int) {
+        reported.push_back(done);
+        return true;
+    });
+    EXPECT_TRUE(result.status);
+    EXPECT_EQ(result.count, 149);
+    EXPECT_TRUE(buffer.data() == expected);
+    EXPECT_EQ(reported, (std::vector<int>{32, 64, 96, 128, 150}));
+
+    QBuffer cancelled;
+    cancelled.open(QIODevice::WriteOnly);
+    const ExchangeResult stopped =
+        writeMbox(store, {}, cancelled, [](int done, int) { return done < 64; });
+    EXPECT_TRUE(stopped.cancelled);
+}
+
 TEST_F(HistoryExchangeTest, ExportSkipsDeletedRecordsAndLeavesTheStoreAsItWas)
 {
     std::vector<MailRecord> records = awkwardReceivedRecords();
