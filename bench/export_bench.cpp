@@ -6,6 +6,7 @@
 
 #include "exchange/HistoryExchange.h"
 #include "store/MailRecord.h"
+#include "support/HistoryBench.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -23,46 +24,6 @@ namespace {
 
 using namespace orv;
 
-constexpr int kRecords = 32767;
-
-bool writeFullStore(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk;
-    for (int n = 1; n <= kRecords; ++n) {
-        MailRecord record;
-        record.setSubject(QStringLiteral("件名 %1 のお知らせ").arg(n));
-        record.setAddress(QStringLiteral("送信者%1 <sender%1@example.jp>").arg(n));
-        record.setDate(
-            QStringLiteral("Wed, 9 Dec 2026 09:%1:00 +0900").arg(n % 60, 2, 10, QLatin1Char('0')));
-        record.setBody(QStringLiteral("本文 %1\r\n").arg(n).repeated(200));
-        chunk.append(record.data(), MailRecord::kSize);
-        if (n % 256 == 0 || n == kRecords) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.flush();
-}
-
-double sequentialReadMs(const QString &path)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    std::vector<char> buffer(std::size_t(1) << 20);
-    qint64 total = 0;
-    for (qint64 got; (got = file.read(buffer.data(), qint64(buffer.size()))) > 0;)
-        total += got;
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    return total == file.size() ? ms : -1;
-}
-
 // Takes every byte and keeps none.
 class Discard : public QIODevice {
 protected:
@@ -79,7 +40,7 @@ int main(int argc, char **argv)
     QDir(folder.path()).mkpath(QStringLiteral("★MAilData"));
     AppDir appDir(folder.path());
     MailStore store = MailStore::ReceivedStore(appDir);
-    if (!folder.isValid() || !writeFullStore(store.filePath())) {
+    if (!folder.isValid() || !bench::writeFullReceivedStore(store.filePath())) {
         std::fprintf(stderr, "cannot write the store\n");
         return EXIT_FAILURE;
     }
@@ -99,7 +60,7 @@ int main(int argc, char **argv)
             return EXIT_FAILURE;
         discardMs = std::min(discardMs, double(discardTimer.nsecsElapsed()) / 1e6);
 
-        readMs = std::min(readMs, sequentialReadMs(store.filePath()));
+        readMs = std::min(readMs, bench::sequentialReadMs(store.filePath()));
         QElapsedTimer timer;
         timer.start();
         const exchange::ExchangeResult result =
@@ -119,5 +80,5 @@ int main(int argc, char **argv)
     std::printf("export_vs_read=%.2f\n", exportMs / readMs);
     std::printf("export_without_file_ms=%.1f\n", discardMs);
     std::printf("export_without_file_vs_read=%.2f\n", discardMs / readMs);
-    return exported == kRecords ? EXIT_SUCCESS : EXIT_FAILURE;
+    return exported == bench::kFullStoreRecords ? EXIT_SUCCESS : EXIT_FAILURE;
 }

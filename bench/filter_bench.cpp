@@ -5,6 +5,7 @@
 
 #include "exchange/MailFilter.h"
 #include "store/MailRecord.h"
+#include "support/HistoryBench.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -21,46 +22,6 @@
 namespace {
 
 using namespace orv;
-
-constexpr int kRecords = 32767;
-
-bool writeFullStore(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk;
-    for (int n = 1; n <= kRecords; ++n) {
-        MailRecord record;
-        record.setSubject(QStringLiteral("件名 %1 のお知らせ Meeting").arg(n));
-        record.setAddress(QStringLiteral("送信者%1 <sender%1@example.jp>").arg(n));
-        record.setDate(
-            QStringLiteral("Wed, 9 Dec 2026 09:%1:00 +0900").arg(n % 60, 2, 10, QLatin1Char('0')));
-        record.setBody(QStringLiteral("本文 %1 abc\r\n").arg(n).repeated(200));
-        chunk.append(record.data(), MailRecord::kSize);
-        if (n % 256 == 0 || n == kRecords) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.flush();
-}
-
-double sequentialReadMs(const QString &path)
-{
-    QElapsedTimer timer;
-    timer.start();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return -1;
-    std::vector<char> buffer(std::size_t(1) << 20);
-    qint64 total = 0;
-    for (qint64 got; (got = file.read(buffer.data(), qint64(buffer.size()))) > 0;)
-        total += got;
-    const double ms = double(timer.nsecsElapsed()) / 1e6;
-    return total == file.size() ? ms : -1;
-}
 
 template <typename Work> double bestMs(int rounds, Work work)
 {
@@ -82,7 +43,7 @@ int main(int argc, char **argv)
     QTemporaryDir folder;
     QDir(folder.path()).mkpath(QStringLiteral("★MAilData"));
     MailStore store = MailStore::ReceivedStore(AppDir(folder.path()));
-    if (!folder.isValid() || !writeFullStore(store.filePath())) {
+    if (!folder.isValid() || !bench::writeFullReceivedStore(store.filePath())) {
         std::fprintf(stderr, "cannot write the store\n");
         return EXIT_FAILURE;
     }
@@ -103,7 +64,7 @@ int main(int argc, char **argv)
     double readMs = 1e18;
     double bodyMs = 1e18;
     for (int round = 0; round < 3; ++round) {
-        readMs = std::min(readMs, sequentialReadMs(store.filePath()));
+        readMs = std::min(readMs, bench::sequentialReadMs(store.filePath()));
         bodyMs = std::min(bodyMs, bestMs(1, [&] {
                               if (!exchange::matchBodies(store, bodyQuery, bodyMatches))
                                   std::exit(EXIT_FAILURE);
