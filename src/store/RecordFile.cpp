@@ -1,7 +1,8 @@
 #include "store/RecordFile.h"
 
+#include "store/FileWrites.h"
+
 #include <QFile>
-#include <QFileInfo>
 #include <QtEndian>
 
 #include <fcntl.h>
@@ -51,11 +52,6 @@ Status readFailure(const QString &path, int error)
     return fileFailure(path, QStringLiteral("読み込み"), systemReason(error));
 }
 
-Status writeFailure(const QString &path, int error)
-{
-    return fileFailure(path, QStringLiteral("書き込み"), systemReason(error));
-}
-
 Status endedEarly(const QString &path)
 {
     return fileFailure(path, QStringLiteral("読み込み"),
@@ -100,21 +96,6 @@ Status readAt(int fd, const QString &path, char *data, qint64 size, qint64 offse
         data += got;
         size -= got;
         offset += got;
-    }
-    return Status::success();
-}
-
-Status writeAt(int fd, const QString &path, const char *data, qint64 size, qint64 offset)
-{
-    while (size > 0) {
-        const ssize_t put = ::pwrite(fd, data, static_cast<size_t>(size), offset);
-        if (put < 0 && errno == EINTR)
-            continue;
-        if (put <= 0)
-            return writeFailure(path, put < 0 ? errno : ENOSPC);
-        data += put;
-        size -= put;
-        offset += put;
     }
     return Status::success();
 }
@@ -195,15 +176,6 @@ void releaseInBackground(Fd &file)
     } catch (const std::system_error &) {
         ::close(fd);
     }
-}
-
-Status syncFolderOf(const QString &path)
-{
-    Fd folder = openFile(QFileInfo(path).absolutePath(), O_RDONLY | O_DIRECTORY);
-    if (folder.isOpen() && ::fsync(folder.get()) == 0)
-        return Status::success();
-    const int error = errno;
-    return fileFailure(path, QStringLiteral("保存"), systemReason(error));
 }
 
 } // namespace
