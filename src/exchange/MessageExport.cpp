@@ -818,6 +818,9 @@ BodyPass writeQuickBody(QByteArray &out, QByteArrayView body, bool utf8, const C
                 return BodyPass::Careful;
             *to++ = static_cast<char>(byte);
             ++at;
+            // The rest of a run of printable ASCII.
+            while (at < end && *at >= 0x20 && *at < 0x7F)
+                *to++ = static_cast<char>(*at++);
             continue;
         }
         const Code *code = &table.single(byte);
@@ -843,6 +846,16 @@ BodyPass writeQuickBody(QByteArray &out, QByteArrayView body, bool utf8, const C
         }
         put(code->jis, 2);
         anyJis = true;
+        // The rest of a run of JIS characters, without the checks the other bytes need.
+        while (end - at >= 2 && table.isLead(*at)) {
+            const Code &next = table.pair(at[0], at[1]);
+            if (next.kind != CodeKind::Jis)
+                break;
+            to[0] = next.jis[0];
+            to[1] = next.jis[1];
+            to += 2;
+            at += 2;
+        }
     }
     if (inJis)
         put("\x1B(B", 3);
