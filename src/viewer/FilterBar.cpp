@@ -11,6 +11,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPointer>
 #include <QResizeEvent>
 #include <QShortcut>
 #include <QToolButton>
@@ -67,6 +68,7 @@ FilterBar::FilterBar(App &app, TyakuForm &form, MailListModel &list)
     close->setText(QStringLiteral("閉じる"));
     addWidget(close);
 
+    m_searches.setMaxThreadCount(1);
     m_typingPause.setSingleShot(true);
     m_typingPause.setInterval(kBodyTypingPauseMs);
     connect(&m_typingPause, &QTimer::timeout, this, &FilterBar::refilter);
@@ -106,6 +108,7 @@ void FilterBar::openBar()
 void FilterBar::closeBar()
 {
     m_typingPause.stop();
+    ++m_generation;
     m_text->clear();
     m_count->clear();
     m_model->setMatches(std::nullopt);
@@ -121,23 +124,43 @@ void FilterBar::scheduleRefilter()
         refilter();
 }
 
-exchange::Matches FilterBar::bodyMatches(const exchange::FoldedQuery &query)
+void FilterBar::searchBodies(const exchange::FoldedQuery &query, exchange::Matches headerMatches)
 {
-    exchange::Matches matches;
     std::optional<ViewSource> source = currentViewSource(m_app);
     if (!source)
-        return matches;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const Status status = exchange::matchBodies(source->store, query, matches);
-    QApplication::restoreOverrideCursor();
-    if (!status)
-        showFailure(m_app, &m_form, status);
-    return matches;
+        return;
+    const quint64 generation = m_generation;
+    QPointer<FilterBar> bar(this);
+    m_searches.start([bar, generation, query, store = source->store,
+                      headers = std::move(headerMatches)]() mutable {
+        exchange::Matches bodies;
+        const Status status = exchange::matchBodies(store, query, bodies);
+        // Back on the window's thread, where the bar may be gone or the query changed.
+        QMetaObject::invokeMethod(qApp, [bar, generation, status, headers = std::move(headers),
+                                         bodies = std::move(bodies)]() mutable {
+            if (!bar || bar->m_generation != generation)
+                return;
+            if (!status) {
+                showFailure(bar->m_app, &bar->m_form, status);
+                return;
+            }
+            for (size_t i = 0; i < headers.size() && i < bodies.size(); ++i)
+                headers[i] = headers[i] || bodies[i];
+            bar->showMatches(std::move(headers));
+        });
+    });
+}
+
+void FilterBar::showMatches(exchange::Matches matches)
+{
+    m_model->setMatches(std::move(matches));
+    m_count->setText(QStringLiteral("%1 件").arg(m_model->rowCount()));
 }
 
 void FilterBar::refilter()
 {
     m_typingPause.stop();
+    ++m_generation;
     const exchange::FoldedQuery query(m_text->text());
     if (query.isEmpty()) {
         m_model->setMatches(std::nullopt);
@@ -145,13 +168,11 @@ void FilterBar::refilter()
         return;
     }
     exchange::Matches matches = exchange::matchHeaders(m_list.headerRows(), query);
-    if (m_body->isChecked()) {
-        const exchange::Matches bodies = bodyMatches(query);
-        for (size_t i = 0; i < matches.size() && i < bodies.size(); ++i)
-            matches[i] = matches[i] || bodies[i];
-    }
-    m_model->setMatches(std::move(matches));
-    m_count->setText(QStringLiteral("%1 件").arg(m_model->rowCount()));
+    // The subject and sender matches show at once; body matches join them when the search
+    // through the store is done.
+    if (m_body->isChecked())
+        searchBodies(query, matches);
+    showMatches(std::move(matches));
 }
 
 // The bar takes its height from the window's canvas: the controls along the bottom follow.

@@ -3,6 +3,7 @@
 #include "exchange/MailFilter.h"
 
 #include <QSortFilterProxyModel>
+#include <QThreadPool>
 #include <QTimer>
 #include <QToolBar>
 
@@ -52,7 +53,10 @@ public:
 
 private:
     void scheduleRefilter();
-    exchange::Matches bodyMatches(const exchange::FoldedQuery &query);
+    // Looks through the bodies on a worker thread; the result, merged with `headerMatches`,
+    // is shown unless a newer query came first.
+    void searchBodies(const exchange::FoldedQuery &query, exchange::Matches headerMatches);
+    void showMatches(exchange::Matches matches);
     void relayoutForm();
 
     App &m_app;
@@ -63,6 +67,10 @@ private:
     QCheckBox *m_body = nullptr;
     QLabel *m_count = nullptr;
     QTimer m_typingPause;
+    // Every query counts up; a body search whose query is no longer the newest is dropped.
+    quint64 m_generation = 0;
+    // One search at a time; waited for when the bar goes.
+    QThreadPool m_searches;
 };
 
 // Puts the hidden filter bar on the viewer and gives the model its list shows.
