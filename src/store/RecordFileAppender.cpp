@@ -139,6 +139,9 @@ Status RecordFileAppender::append(char *record, int *number)
         m_appended.removeLast();
         return written;
     }
+    // The disk starts on the record now, while the run goes on with the network, so the
+    // sync before QUIT finds little left to write (a run of 1,000 messages is 32 MB).
+    ::sync_file_range(m_fd, offset, m_layout.size, SYNC_FILE_RANGE_WRITE);
     if (number)
         *number = static_cast<int>(next);
     return Status::success();
