@@ -133,8 +133,13 @@ int main(int argc, char **argv)
     services.mail = createMailLibrary([] { return std::pair{QString(), QString()}; });
     App app(AppDir(folder.path()), std::move(services));
     // A POP3 server keeps the start-up from asking for the settings.
-    SaveSettings(app.appDir(), {QStringLiteral("localhost"), QStringLiteral("localhost"),
-                                QStringLiteral("me@example.jp"), 0});
+    const Status saved =
+        SaveSettings(app.appDir(), {QStringLiteral("localhost"), QStringLiteral("localhost"),
+                                    QStringLiteral("me@example.jp"), 0});
+    if (!saved) {
+        std::fprintf(stderr, "cannot write the settings: %s\n", qPrintable(saved.error()));
+        return EXIT_FAILURE;
+    }
 
     MainForm mainForm(app);
     wireMainForm(app, mainForm);
