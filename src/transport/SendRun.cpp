@@ -7,6 +7,12 @@
 
 namespace orv {
 
+namespace {
+
+constexpr qint64 kSyncIntervalMs = 100;
+
+} // namespace
+
 MailRecord sentRecord(const QString &subject, const QString &date, const QString &address,
                       const QString &body)
 {
@@ -47,6 +53,8 @@ void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
     m_syncerContext->moveToThread(&m_syncer);
     connect(&m_syncer, &QThread::finished, m_syncerContext, &QObject::deleteLater);
     m_syncer.start();
+    m_syncDelay.setSingleShot(true);
+    connect(&m_syncDelay, &QTimer::timeout, this, &SendRun::syncWhenIdle);
 }
 
 void SendRun::start()
@@ -91,6 +99,17 @@ void SendRun::syncWhenIdle()
 {
     if (m_syncing || !m_unsynced)
         return;
+    // Back-to-back syncs would keep the disk and a core busy for the whole run, slowing the
+    // sending they run beside; a record waits for its sync a fraction of a second at most.
+    const qint64 sinceSync =
+        m_sinceSyncStarted.isValid() ? m_sinceSyncStarted.elapsed() : kSyncIntervalMs;
+    if (!m_ending && sinceSync < kSyncIntervalMs) {
+        if (!m_syncDelay.isActive())
+            m_syncDelay.start(static_cast<int>(kSyncIntervalMs - sinceSync));
+        return;
+    }
+    m_syncDelay.stop();
+    m_sinceSyncStarted.start();
     m_syncing = true;
     m_unsynced = false;
     QMetaObject::invokeMethod(

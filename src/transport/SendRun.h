@@ -4,10 +4,12 @@
 #include "store/MailStore.h"
 #include "store/RecordFileAppender.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QThread>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
@@ -57,9 +59,9 @@ MailRecord sentRecord(const QString &subject, const QString &date, const QString
 // in progress.
 //
 // The records reach the disk through syncs on a third thread that run beside the sending,
-// one after the other, each covering every record appended before it began; a record is
-// on the disk a sync or two after its message went out, and the run ends only when the last
-// one is. A failed sync stops the run.
+// at most one every tenth of a second, each covering every record appended before it
+// began; a record is on the disk within a fraction of a second of its message going out,
+// and the run ends only when the last one is. A failed sync stops the run.
 class SendRun : public QObject {
     Q_OBJECT
 public:
@@ -105,6 +107,8 @@ private:
     QObject *m_workerContext = nullptr;
     QThread m_syncer;
     QObject *m_syncerContext = nullptr;
+    QElapsedTimer m_sinceSyncStarted;
+    QTimer m_syncDelay;
 };
 
 } // namespace orv
