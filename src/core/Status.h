@@ -6,7 +6,7 @@ namespace orv {
 
 // The outcome of an operation that can fail: success, or a sentence for the user that
 // names what failed and why.
-class Status {
+class [[nodiscard]] Status {
 public:
     static Status success() { return Status(); }
     static Status failure(QString message) { return Status(std::move(message)); }
