@@ -20,7 +20,8 @@ echo "built $out/pop3_reply_fuzz"
 
 # shellcheck disable=SC2086
 clang++ $flags -o "$out/store_records_fuzz" "$root/fuzz/store_records_fuzz.cpp" \
-    "$src/store/MailStore.cpp" "$src/store/AddressStore.cpp" "$src/store/RecordFile.cpp" $text $qt
+    "$src/store/MailStore.cpp" "$src/store/AddressStore.cpp" "$src/store/RecordFile.cpp" \
+    "$src/store/FileWrites.cpp" $text $qt
 echo "built $out/store_records_fuzz"
 
 # shellcheck disable=SC2086
