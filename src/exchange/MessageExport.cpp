@@ -3,6 +3,7 @@
 #include "core/Cp932.h"
 #include "exchange/FieldBytes.h"
 #include "transport/mime/Charsets.h"
+#include "transport/mime/MessageBuilder.h"
 
 #include <QLocale>
 #include <QTimeZone>
@@ -21,8 +22,6 @@ namespace {
 
 const QByteArray kCrLf = "\r\n";
 const QByteArray kFold = "\r\n ";
-// RFC 2047 allows 75 characters a word.
-constexpr qsizetype kMaxEncodedWord = 75;
 // RFC 5322 allows 998 bytes a line.
 constexpr qsizetype kMaxLineBytes = 998;
 constexpr qsizetype kQuotedPrintableLine = 76;
@@ -55,30 +54,6 @@ bool isAsciiText(const QString &text)
         if (c.unicode() >= 0x80)
             return false;
     return true;
-}
-
-QList<QByteArray> encodedWords(const QString &text)
-{
-    const QByteArray prefix = "=?UTF-8?B?";
-    const auto wordFor = [&](const QString &piece) {
-        return prefix + piece.toUtf8().toBase64() + "?=";
-    };
-    QList<QByteArray> words;
-    QString piece;
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString next = piece + text.mid(i, length);
-        if (!piece.isEmpty() && wordFor(next).size() > kMaxEncodedWord) {
-            words.append(wordFor(piece));
-            piece.clear();
-            continue;
-        }
-        piece = next;
-        i += length;
-    }
-    if (!piece.isEmpty())
-        words.append(wordFor(piece));
-    return words;
 }
 
 // Splits an address field at the commas that separate entries (not those inside quotes or
@@ -421,7 +396,7 @@ QByteArray encodedHeaderText(const QString &text)
 {
     if (isPlainAscii(text))
         return text.toLatin1();
-    return encodedWords(text).join(kFold);
+    return mime::utf8EncodedWords(text).join(kFold);
 }
 
 QByteArray addressHeaderValue(const QString &text)
@@ -1034,12 +1009,12 @@ QByteArray withLfFolds(QByteArray value)
     return value.replace("\r\n", "\n");
 }
 
-// Encoded-words of UTF-8 text, cut where the careful way cuts: as many whole characters as
-// fit 75 characters a word.
+// Encoded-words of UTF-8 text, cut where the careful way (the message builder's) cuts: as
+// many whole characters as fit 66 characters a word.
 QByteArray encodedUtf8Words(QByteArrayView utf8)
 {
-    // "=?UTF-8?B?" and "?=" leave 63 characters of base64: 45 bytes.
-    constexpr qsizetype kWordBytes = 45;
+    // "=?UTF-8?B?" and "?=" leave 54 characters of base64: 39 bytes.
+    constexpr qsizetype kWordBytes = 39;
     QByteArray words;
     qsizetype start = 0;
     while (start < utf8.size()) {
