@@ -259,10 +259,11 @@ Status RecordFile::cutTornTail(int fd, qint64 length) const
 }
 
 // The folder too: a store the run created is not found after a crash unless its name is
-// on disk.
+// on disk. A store that is gone is a failure, never created anew: an empty file synced in
+// its place would pass for the records that went with it.
 Status RecordFile::sync() const
 {
-    Fd file = openFile(m_path, O_WRONLY | O_CREAT);
+    Fd file = openFile(m_path, O_WRONLY);
     if (!file.isOpen() || ::fdatasync(file.get()) != 0)
         return writeFailure(m_path, errno);
     if (file.close() != 0)

@@ -151,6 +151,17 @@ TEST_F(MailStoreTest, ReadingAnAbsentStoreCreatesItEmpty)
     EXPECT_EQ(buffer, before);
 }
 
+TEST_F(MailStoreTest, ASyncOfAStoreThatIsGoneFailsAndCreatesNothing)
+{
+    MailRecord record = mail(QStringLiteral("sent"));
+    ASSERT_TRUE(succeeded(store.Append(record, nullptr, Durability::SyncedLater)));
+    ASSERT_TRUE(succeeded(store.Sync()));
+    ASSERT_TRUE(QFile::remove(data.path(kStore)));
+
+    EXPECT_FALSE(store.Sync().ok());
+    EXPECT_FALSE(data.exists(kStore));
+}
+
 TEST_F(MailStoreTest, ReadTakesOneRecordAndRefusesNumbersWithoutAWholeRecord)
 {
     const std::vector<MailRecord> records{mail(QStringLiteral("one")), mail(QStringLiteral("two"))};
