@@ -8,26 +8,21 @@ namespace orv {
 
 namespace {
 
-QString storeRefusalText(const SendOutcome &outcome)
+// A record the store refused (that message was not sent) or records it may not have kept
+// (the run stopped): the store's own reason, what it meant, and how far the run got.
+void reportHistoryFailure(App &app, QWidget *window, const SendOutcome &outcome)
 {
-    return outcome.storeFailure +
-           QStringLiteral("\n\n送信履歴に記録できないため、このメールは送信していません。"
-                          "%1件中%2件を送信しました。")
-               .arg(outcome.count)
-               .arg(outcome.sent);
-}
-
-QString syncFailureText(const SendOutcome &outcome)
-{
-    return outcome.syncFailure +
-           QStringLiteral("\n\n送信したメールの送信履歴がディスクに書き込まれていない"
-                          "おそれがあるため、送信を中止しました。%1件中%2件を送信しました。")
-               .arg(outcome.count)
-               .arg(outcome.sent);
-}
-
-void showHistoryFailure(App &app, QWidget *window, const QString &text)
-{
+    const bool refused = !outcome.storeFailure.isEmpty();
+    if (!refused && outcome.syncFailure.isEmpty())
+        return;
+    const QString consequence =
+        refused ? QStringLiteral("送信履歴に記録できないため、このメールは送信していません。")
+                : QStringLiteral("送信したメールの送信履歴がディスクに書き込まれていない"
+                                 "おそれがあるため、送信を中止しました。");
+    const QString text =
+        (refused ? outcome.storeFailure : outcome.syncFailure) + QStringLiteral("\n\n") +
+        consequence +
+        QStringLiteral("%1件中%2件を送信しました。").arg(outcome.count).arg(outcome.sent);
     app.showMessage(window,
                     {text, QStringLiteral("送信エラー"), QMessageBox::Ok, QMessageBox::Warning});
 }
@@ -59,10 +54,7 @@ SendRun *startWindowSend(App &app, QWidget *window, SendJob job, SentHistory his
                      [&app, window, run, progress, onEnd](const SendOutcome &outcome) {
                          progress->close();
                          run->deleteLater();
-                         if (!outcome.storeFailure.isEmpty())
-                             showHistoryFailure(app, window, storeRefusalText(outcome));
-                         else if (!outcome.syncFailure.isEmpty())
-                             showHistoryFailure(app, window, syncFailureText(outcome));
+                         reportHistoryFailure(app, window, outcome);
                          onEnd(outcome);
                      });
     run->start();
