@@ -7,7 +7,7 @@
 #include "shell/MainForm.h"
 #include "shell/Settings.h"
 #include "shell/Startup.h"
-#include "store/MailRecord.h"
+#include "support/HistoryBench.h"
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"
 #include "ui/App.h"
@@ -20,7 +20,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -34,8 +33,10 @@
 namespace {
 
 using namespace orv;
+using bench::kFullStoreRecords;
+using bench::writeFullReceivedStore;
 
-constexpr int kRecords = 32767;
+constexpr int kRecords = kFullStoreRecords;
 
 class AnswerYes : public MessageBoxes {
 public:
@@ -46,30 +47,6 @@ public:
         return QMessageBox::Yes;
     }
 };
-
-bool writeFullStore(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    constexpr int kChunk = 256;
-    QByteArray chunk;
-    for (int n = 1; n <= kRecords; ++n) {
-        MailRecord record;
-        record.setSubject(QStringLiteral("件名 %1 のお知らせ").arg(n));
-        record.setAddress(QStringLiteral("sender%1@example.jp").arg(n));
-        record.setDate(
-            QStringLiteral("Wed, 9 Dec 2026 09:%1:00 +0900").arg(n % 60, 2, 10, QLatin1Char('0')));
-        record.setBody(QStringLiteral("本文 %1\r\n").arg(n).repeated(200));
-        chunk.append(record.data(), MailRecord::kSize);
-        if (n % kChunk == 0 || n == kRecords) {
-            if (file.write(chunk) != chunk.size())
-                return false;
-            chunk.clear();
-        }
-    }
-    return file.flush();
-}
 
 double elapsedMs(const QElapsedTimer &timer)
 {
@@ -122,7 +99,7 @@ int main(int argc, char **argv)
     QTemporaryDir folder;
     QDir(folder.path()).mkpath(QStringLiteral("★MAilData"));
     const QString store = folder.path() + QStringLiteral("/★MAilData/krvdata2.data");
-    if (!folder.isValid() || !writeFullStore(store)) {
+    if (!folder.isValid() || !writeFullReceivedStore(store)) {
         std::fprintf(stderr, "cannot write the store\n");
         return EXIT_FAILURE;
     }
