@@ -325,6 +325,32 @@ TEST_F(HistoryExchangeTest, ALargeExportKeepsTheStoreOrderAcrossBlocksAndThreads
     EXPECT_TRUE(stopped.cancelled);
 }
 
+// A file export hands its earlier stretches to the disk while it goes on; the file still
+// holds every message once, in the store's order.
+TEST_F(HistoryExchangeTest, AnExportLargerThanItsWritebackStretchesIsWholeAndInOrder)
+{
+    std::vector<MailRecord> records;
+    for (int n = 1; n <= 400; ++n)
+        records.push_back(record(QStringLiteral("件名 %1").arg(n),
+                                 QStringLiteral("送信者 <s%1@example.jp>").arg(n),
+                                 QStringLiteral("Wed, 9 Dec 2026 09:05:00 +0900"),
+                                 QStringLiteral("本文 %1 の行です。\r\n").arg(n).repeated(1400)));
+    folder.writeBytes(kReceivedStorePath, storeBytes(records));
+    QByteArray expected;
+    for (const MailRecord &r : records)
+        appendRecordAsMboxrd(expected, r, {});
+    ASSERT_GT(expected.size(), qsizetype(16) << 20);
+
+    MailStore store = MailStore::ReceivedStore(folder.appDir());
+    const QString path = folder.path() + QStringLiteral("/large.mbox");
+    const ExchangeResult result = exportMbox(store, {}, path);
+    EXPECT_TRUE(result.status);
+    EXPECT_EQ(result.count, 400);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(file.readAll() == expected);
+}
+
 TEST_F(HistoryExchangeTest, ExportSkipsDeletedRecordsAndLeavesTheStoreAsItWas)
 {
     std::vector<MailRecord> records = awkwardReceivedRecords();
