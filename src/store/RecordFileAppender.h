@@ -44,6 +44,7 @@ private:
     Status measure(qint64 &length);
     Status followReplacement();
     Status lost();
+    void startWriteback(qint64 recordStart, qint64 recordEnd);
 
     QString m_path;
     RecordLayout m_layout;
@@ -51,6 +52,8 @@ private:
     int m_fd = -1;
     // A digest of every record appended, to find them again in a replaced file.
     QList<QByteArray> m_appended;
+    // Where the records not yet handed to the disk begin; -1 when there are none.
+    qint64 m_unstartedFrom = -1;
     // Once records were lost, nothing more is appended and no sync succeeds.
     bool m_lost = false;
 };
