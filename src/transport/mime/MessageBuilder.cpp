@@ -14,6 +14,8 @@
 #include <QUrl>
 
 #include <atomic>
+#include <optional>
+#include <utility>
 
 namespace orv::mime {
 
@@ -23,6 +25,17 @@ namespace {
 // within a 76-character line.
 constexpr qsizetype kMaxEncodedWord = 66;
 const QByteArray kFold = "\n ";
+
+// What `work` gave for the last key on this thread: a bulk send asks the same of every
+// message (its subject, its sender's domain, its body unless a fortune goes with it).
+template <auto work, typename Key> auto rememberedLast(const Key &key)
+{
+    using Value = decltype(work(key));
+    thread_local std::optional<std::pair<Key, Value>> last;
+    if (!last || last->first != key)
+        last.emplace(key, work(key));
+    return last->second;
+}
 
 QString withoutControls(const QString &text)
 {
@@ -147,7 +160,7 @@ GObjectPtr<GMimeObject> bodyPart(const QString &body)
 {
     const QString text = withLf(body);
     GObjectPtr<GMimePart> part(GMIME_PART(g_mime_text_part_new_with_subtype("plain")));
-    const auto jis = charsets::encodeIso2022Jp(text);
+    const auto jis = rememberedLast<charsets::encodeIso2022Jp>(text);
     if (jis && linesFitSmtp(*jis)) {
         g_mime_part_set_content(part.get(), wrapperFor(*jis, GMIME_CONTENT_ENCODING_DEFAULT).get());
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset",
@@ -238,7 +251,8 @@ void setDateAndId(GMimeMessage *message, const OutgoingMail &mail)
     GDateTime *date = g_date_time_new_from_unix_local(mail.date.toSecsSinceEpoch());
     g_mime_message_set_date(message, date);
     g_date_time_unref(date);
-    setEncodedHeader(GMIME_OBJECT(message), "Message-Id", messageId(domainOf(mail.from.address)));
+    setEncodedHeader(GMIME_OBJECT(message), "Message-Id",
+                     messageId(rememberedLast<domainOf>(mail.from.address)));
 }
 
 QByteArray serialised(GMimeObject *object)
@@ -283,7 +297,7 @@ Status buildMessage(const OutgoingMail &mail, QByteArray &message)
         setEncodedHeader(object, "To", mailboxListText(mail.to));
     if (!mail.cc.isEmpty())
         setEncodedHeader(object, "Cc", mailboxListText(mail.cc));
-    setEncodedHeader(object, "Subject", encodeHeaderText(mail.subject));
+    setEncodedHeader(object, "Subject", rememberedLast<encodeHeaderText>(mail.subject));
     setDateAndId(built.get(), mail);
     if (Status status = addExtraHeader(object, mail.extraHeader); !status)
         return status;
