@@ -163,6 +163,23 @@ Status RecordFileAppender::append(char *record, int *number)
     return Status::success();
 }
 
+Status RecordFileAppender::withdraw(int number)
+{
+    qint64 length = 0;
+    if (Status measured = measure(length); !measured)
+        return measured;
+    const qint64 offset = qint64(number - 1) * m_layout.size;
+    if (m_appended.isEmpty() || length != offset + m_layout.size)
+        return fileFailure(m_path, QStringLiteral("取り消し"),
+                           QStringLiteral("ファイルが途中で書き換えられました"));
+    if (::ftruncate(m_fd, offset) != 0)
+        return writeFailure(m_path, errno);
+    m_appended.removeLast();
+    if (m_unstartedFrom >= offset)
+        m_unstartedFrom = -1;
+    return Status::success();
+}
+
 // The disk starts on the records while the run goes on with the network, so the sync before
 // QUIT finds little left to write (a run of 1,000 messages is 32 MB).
 void RecordFileAppender::startWriteback(qint64 recordStart, qint64 recordEnd)

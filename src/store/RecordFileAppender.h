@@ -34,6 +34,11 @@ public:
     // removed or replaced without the records appended before.
     Status append(char *record, int *number = nullptr);
 
+    // Takes back record `number`, the last one this appender appended, when it is still
+    // the last of the file: a record written ahead for a message that then never went out.
+    // Fails, leaving it, when the file has changed since.
+    Status withdraw(int number);
+
     // Puts the records appended so far, and the file's name in its folder, on disk. Fails
     // when they went into a file that is no longer at its path and are not in the one that
     // is.

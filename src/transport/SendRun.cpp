@@ -37,6 +37,10 @@ SendRun::SendRun(MailLibrary &mail, SendJob job, QObject *parent)
 
 SendRun::~SendRun()
 {
+    // Nothing waiting goes out once the run is gone, and a worker that waits for a refused
+    // message's report is let go.
+    m_stopSending = true;
+    m_failureHandled.release();
     m_worker.quit();
     m_syncer.quit();
     m_worker.wait();
@@ -59,33 +63,53 @@ void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
 
 void SendRun::start()
 {
-    sendNext();
+    if (m_outcome.count > 0)
+        emit progress(1, m_outcome.count);
+    // One message for the server and the next one waiting behind it.
+    stageNext();
+    stageNext();
+    if (m_staged.empty())
+        finishWhenSynced();
 }
 
-void SendRun::sendNext()
+void SendRun::requestCancel()
 {
-    const bool syncFailed = !m_outcome.syncFailure.isEmpty();
-    if (m_cancelRequested || syncFailed || m_next >= m_outcome.count) {
-        m_outcome.cancelled = m_cancelRequested && m_next < m_outcome.count;
-        finishWhenSynced();
+    m_cancelRequested = true;
+    stop();
+}
+
+// Nothing more is staged, and what waits behind the message in progress does not go out.
+void SendRun::stop()
+{
+    m_stopping = true;
+    m_stopSending = true;
+}
+
+void SendRun::stageNext()
+{
+    if (m_stopping || m_next >= m_outcome.count)
         return;
-    }
     const QString recipient = m_job.recipients.at(m_next);
-    if (!record(recipient)) {
-        finishWhenSynced();
+    Staged staged;
+    staged.index = m_next;
+    // What is staged already still goes: its record is there.
+    if (!record(recipient, staged)) {
+        m_stopping = true;
         return;
     }
     const QString body = m_job.decorateBody ? m_job.decorateBody(m_job.body) : m_job.body;
-    emit progress(m_next + 1, m_outcome.count);
-    sendOnWorker(recipient, body);
+    const bool behindAnother = !m_staged.empty();
+    m_staged.push_back(std::move(staged));
+    sendOnWorker(m_next, recipient, body, behindAnother);
+    ++m_next;
 }
 
-bool SendRun::record(const QString &recipient)
+bool SendRun::record(const QString &recipient, Staged &staged)
 {
     if (!m_appender)
         return true;
-    *m_sentBuffer = sentRecord(m_job.subject, m_job.clockText(), recipient, m_job.body);
-    const Status stored = m_appender->append(m_sentBuffer->data());
+    staged.record = sentRecord(m_job.subject, m_job.clockText(), recipient, m_job.body);
+    const Status stored = m_appender->append(staged.record.data(), &staged.recordNumber);
     if (!stored) {
         m_outcome.storeFailure = stored.error();
         return false;
@@ -125,8 +149,10 @@ void SendRun::syncWhenIdle()
 void SendRun::onSynced(const Status &synced)
 {
     m_syncing = false;
-    if (!synced && m_outcome.syncFailure.isEmpty())
+    if (!synced && m_outcome.syncFailure.isEmpty()) {
         m_outcome.syncFailure = synced.error();
+        stop();
+    }
     if (m_ending)
         finishWhenSynced();
     else
@@ -142,29 +168,53 @@ void SendRun::finishWhenSynced()
         syncWhenIdle();
         return;
     }
+    const int done = m_outcome.sent + m_outcome.failed;
+    m_outcome.cancelled = m_cancelRequested && done < m_outcome.count;
     emit finished(m_outcome);
 }
 
-void SendRun::sendOnWorker(const QString &recipient, const QString &body)
+// A message staged behind another one is in progress only once that one is done: a stop
+// before then keeps it back. The first in line is in progress from the start.
+void SendRun::sendOnWorker(int index, const QString &recipient, const QString &body,
+                           bool behindAnother)
 {
     QMetaObject::invokeMethod(
         m_workerContext,
-        [this, recipient, body, server = m_job.server, from = m_job.from, subject = m_job.subject,
-         attachments = m_job.attachments] {
+        [this, index, recipient, body, behindAnother, server = m_job.server, from = m_job.from,
+         subject = m_job.subject, attachments = m_job.attachments] {
+            if (behindAnother && m_stopSending) {
+                QMetaObject::invokeMethod(
+                    this, [this, index] { onSkipped(index); }, Qt::QueuedConnection);
+                return;
+            }
             const int result =
                 m_mail.NMailSmtpSendMail(server, recipient, std::nullopt, std::nullopt, from,
                                          subject, body, std::nullopt, attachments, 0);
             const QString failureText = result < 0 ? m_mail.NMailGetMessage() : QString();
             QMetaObject::invokeMethod(
-                this, [this, result, failureText] { onSent(result, failureText); },
+                this, [this, index, result, failureText] { onSent(index, result, failureText); },
                 Qt::QueuedConnection);
+            if (result < 0)
+                m_failureHandled.acquire();
         },
         Qt::QueuedConnection);
 }
 
-void SendRun::onSent(int result, const QString &failureText)
+SendRun::Staged SendRun::takeStaged(int index)
 {
-    ++m_next;
+    Q_ASSERT(!m_staged.empty() && m_staged.front().index == index);
+    Staged staged = std::move(m_staged.front());
+    m_staged.pop_front();
+    return staged;
+}
+
+void SendRun::onSent(int index, int result, const QString &failureText)
+{
+    const Staged staged = takeStaged(index);
+    if (m_sentBuffer)
+        *m_sentBuffer = staged.record;
+    if (!m_staged.empty() && !m_stopping)
+        emit progress(index + 2, m_outcome.count);
     if (result < 0) {
         ++m_outcome.failed;
         // The handler shows a box; the run may be ended while it is open.
@@ -172,10 +222,33 @@ void SendRun::onSent(int result, const QString &failureText)
         emit messageFailed(failureText);
         if (!alive)
             return;
+        m_failureHandled.release();
     } else {
         ++m_outcome.sent;
     }
-    sendNext();
+    stageNext();
+    if (m_staged.empty())
+        finishWhenSynced();
+}
+
+void SendRun::onSkipped(int index)
+{
+    const Staged staged = takeStaged(index);
+    if (staged.recordNumber > 0)
+        m_skippedRecords.push_back(staged.recordNumber);
+    if (!m_staged.empty())
+        return;
+    withdrawSkipped();
+    finishWhenSynced();
+}
+
+// The records of messages that never went out go again, the last one first.
+void SendRun::withdrawSkipped()
+{
+    for (auto number = m_skippedRecords.rbegin(); number != m_skippedRecords.rend(); ++number)
+        if (m_appender->withdraw(*number))
+            m_unsynced = true;
+    m_skippedRecords.clear();
 }
 
 } // namespace orv

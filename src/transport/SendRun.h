@@ -6,14 +6,18 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QSemaphore>
 #include <QString>
 #include <QStringList>
 #include <QThread>
 #include <QTimer>
 
+#include <atomic>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace orv {
 
@@ -54,9 +58,13 @@ MailRecord sentRecord(const QString &subject, const QString &date, const QString
 // One send run: for every recipient the record is appended to the sent store first, when
 // the run records (a message the store cannot take is not sent, and the run stops there),
 // then the message goes to the mail library on a worker thread, so the windows keep
-// painting while a server is slow. A refused message is reported and the run goes on with
-// the next one once the report's handler returns. A cancel takes effect after the message
-// in progress.
+// painting while a server is slow.
+//
+// While one message is with the server the next one is already recorded and waiting on the
+// worker, so the server never waits for this thread between two messages. The waiting one
+// goes out only when the message before it is done and the run is still on: after a refused
+// message it waits until the report's handler returns, and after a cancel it does not go at
+// all and its record is taken back. A cancel takes effect after the message in progress.
 //
 // The records reach the disk through syncs on a third thread that run beside the sending,
 // at most one every tenth of a second, each covering every record appended before it
@@ -69,12 +77,12 @@ public:
     // Waits for the message in progress: the mail library is never left working alone.
     ~SendRun() override;
 
-    // Every message of the run is first recorded in `sentStore` through `sentBuffer`, which
-    // keeps the last record; without this call the run records nothing.
+    // Every message of the run is first recorded in `sentStore`; `sentBuffer` gets the record
+    // of each message that went to the server. Without this call the run records nothing.
     void recordInto(MailStore sentStore, MailRecord &sentBuffer);
 
     void start();
-    void requestCancel() { m_cancelRequested = true; }
+    void requestCancel();
 
 signals:
     // Message `number` of `count` is about to go out.
@@ -84,10 +92,22 @@ signals:
     void finished(const SendOutcome &outcome);
 
 private:
-    void sendNext();
-    bool record(const QString &recipient);
-    void sendOnWorker(const QString &recipient, const QString &body);
-    void onSent(int result, const QString &failureText);
+    // A message recorded and handed to the worker, not yet reported back.
+    struct Staged {
+        int index = 0;
+        int recordNumber = 0; // 0 when the run records nothing
+        MailRecord record;
+    };
+
+    void stageNext();
+    bool record(const QString &recipient, Staged &staged);
+    void sendOnWorker(int index, const QString &recipient, const QString &body,
+                      bool behindAnother);
+    void onSent(int index, int result, const QString &failureText);
+    void onSkipped(int index);
+    Staged takeStaged(int index);
+    void stop();
+    void withdrawSkipped();
     void syncWhenIdle();
     void onSynced(const Status &synced);
     void finishWhenSynced();
@@ -98,8 +118,15 @@ private:
     MailRecord *m_sentBuffer = nullptr;
     SendJob m_job;
     SendOutcome m_outcome;
-    int m_next = 0;
+    int m_next = 0; // the next message to stage
+    std::deque<Staged> m_staged;
+    std::vector<int> m_skippedRecords; // numbers of records of messages that never went out
     bool m_cancelRequested = false;
+    bool m_stopping = false;
+    // Read by the worker before each message; set once the run is not to go on.
+    std::atomic<bool> m_stopSending{false};
+    // Released once a refused message's report was handled: the next message waits for it.
+    QSemaphore m_failureHandled;
     bool m_ending = false;
     bool m_syncing = false;
     bool m_unsynced = false;

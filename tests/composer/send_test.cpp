@@ -256,6 +256,31 @@ TEST_F(ComposeSend, BulkSendsEachRowItsOwnMessageRecordAndFortune)
     }
 }
 
+// The next message waits behind a refused one until its box is closed, then goes.
+TEST_F(ComposeSend, ABulkRunGoesOnAfterARefusedMessageOnlyOnceItsBoxIsClosed)
+{
+    addToAddressBook(QStringLiteral("一郎"), QStringLiteral("ichiro@example.jp"));
+    addToAddressBook(QStringLiteral("拒否"), m_server->rejectedRecipient());
+    addToAddressBook(QStringLiteral("三郎"), QStringLiteral("saburo@example.jp"));
+    compose(QString(), QStringLiteral("お知らせ"), QStringLiteral("本文"));
+    click(u"Command4");
+    form()->recipients().Option2()->click();
+    std::vector<size_t> arrivedWhileShown;
+    fixture().messageBoxes->whileShown = [&](const MessageBoxRequest &) {
+        QTest::qWait(300);
+        arrivedWhileShown.push_back(arrived().size());
+    };
+    sendAndWait();
+
+    ASSERT_TRUE(isOpen());
+    EXPECT_EQ(arrivedWhileShown, std::vector<size_t>{1});
+    EXPECT_EQ(text(label7()), "3件中1件のメールが送信されていません。");
+    const std::vector<Arrived> mails = arrived();
+    ASSERT_EQ(mails.size(), 2u);
+    EXPECT_EQ(mails[1].mail.recipients, QStringList{QStringLiteral("saburo@example.jp")});
+    EXPECT_EQ(sentRecords().size(), 3u) << "the refused message's record stands";
+}
+
 TEST_F(ComposeSend, BulkWithoutRowsSendsNothingAndKeepsTheWindow)
 {
     compose(QStringLiteral("typed@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"));

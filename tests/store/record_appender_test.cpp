@@ -83,6 +83,25 @@ TEST_F(RecordAppenderTest, AppendsWhereASingleAppendWouldAndOverwritesNothing)
     EXPECT_EQ(data.read(kStore).mid(3 * kSize, kSize), QByteArray(expected.data(), kSize));
 }
 
+// A record written ahead for a message that never went out is taken back while it is the
+// file's last; once anything follows it, it stays and the withdrawal says so.
+TEST_F(RecordAppenderTest, WithdrawsItsLastRecordOnlyWhileNothingFollowsIt)
+{
+    int first = 0;
+    int second = 0;
+    ASSERT_TRUE(succeeded(append(QStringLiteral("sent"), &first)));
+    ASSERT_TRUE(succeeded(append(QStringLiteral("never sent"), &second)));
+    ASSERT_TRUE(succeeded(appender.withdraw(second)));
+    EXPECT_EQ(subjectsIn(store), QStringList{QStringLiteral("sent")});
+
+    ASSERT_TRUE(succeeded(append(QStringLiteral("ahead"), &second)));
+    EXPECT_EQ(second, 2) << "the place is taken again";
+    appendElsewhere(QStringLiteral("between"));
+    EXPECT_FALSE(appender.withdraw(second).ok());
+    EXPECT_EQ(subjectsIn(store), (QStringList{QStringLiteral("sent"), QStringLiteral("ahead"),
+                                              QStringLiteral("between")}));
+}
+
 TEST_F(RecordAppenderTest, StopsAtTheLastSixteenBitRecordNumber)
 {
     data.makeSparse(kStore, (MailStore::kMaxRecords - 1) * kSize);

@@ -7,6 +7,8 @@ namespace orv::test {
 QMessageBox::StandardButton ScriptedMessageBoxes::show(QWidget *, const MessageBoxRequest &request)
 {
     shown.push_back(request);
+    if (whileShown)
+        whileShown(request);
     if (answers.empty())
         return QMessageBox::Ok;
     const QMessageBox::StandardButton answer = answers.front();

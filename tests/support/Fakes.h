@@ -6,6 +6,7 @@
 #include <QStringList>
 
 #include <deque>
+#include <functional>
 #include <vector>
 
 namespace orv::test {
@@ -19,6 +20,8 @@ public:
 
     std::deque<QMessageBox::StandardButton> answers; // unanswered boxes get Ok
     std::vector<MessageBoxRequest> shown;
+    // Runs while a box is up, as the user reads it.
+    std::function<void(const MessageBoxRequest &)> whileShown;
 };
 
 class ScriptedFileDialogs : public FileDialogs {
