@@ -4,8 +4,8 @@
 #include "store/MailRecord.h"
 #include "store/MailStore.h"
 
-#include <QHashFunctions>
 #include <QFile>
+#include <QHashFunctions>
 #include <QSet>
 #include <QtEndian>
 

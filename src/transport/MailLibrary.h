@@ -98,6 +98,19 @@ public:
                       const std::optional<QString> &body, const std::optional<QString> &extraHeader,
                       const std::optional<QString> &attachments, int flag) = 0;
 
+    // May build now, on any thread, the message that a later NMailSmtpSendMail with the same
+    // arguments (server, to, cc, bcc, from, subject, body, extra header, attachments) sends,
+    // so that the send goes straight to the server. A library that does not build ahead
+    // ignores it; the send is the same either way.
+    virtual void
+    NMailSmtpPrepareMail(const std::optional<QString> &, const std::optional<QString> &,
+                         const std::optional<QString> &, const std::optional<QString> &,
+                         const std::optional<QString> &, const std::optional<QString> &,
+                         const std::optional<QString> &, const std::optional<QString> &,
+                         const std::optional<QString> &)
+    {
+    }
+
     // The last failure as a sentence for the user.
     virtual QString NMailGetMessage() = 0;
     virtual void NMailEndWinSock() = 0;

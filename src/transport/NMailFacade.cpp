@@ -4,11 +4,15 @@
 #include "transport/ServerAddress.h"
 #include "transport/mime/MessageDecoder.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace orv {
 
 namespace {
+
+// Built ahead while the messages before them go out: two is as far as a send run looks.
+constexpr std::size_t kMaxPrepared = 2;
 
 // The header block without the empty line that ends it, and the body after that line.
 std::pair<QByteArray, QByteArray> splitHeaderAndBody(const QByteArray &message)
@@ -199,6 +203,51 @@ void NMailFacade::NMailPop3Abort(int handle)
     NMailAttachmentFileClose();
 }
 
+smtp::SmtpRequest
+NMailFacade::smtpRequest(const std::optional<QString> &server, const std::optional<QString> &to,
+                         const std::optional<QString> &cc, const std::optional<QString> &bcc,
+                         const std::optional<QString> &from, const std::optional<QString> &subject,
+                         const std::optional<QString> &body,
+                         const std::optional<QString> &extraHeader,
+                         const std::optional<QString> &attachments) const
+{
+    smtp::SmtpRequest request{server, to,          cc,          bcc,       from,     subject,
+                              body,   extraHeader, attachments, QString(), QString()};
+    if (m_credentials)
+        std::tie(request.userId, request.password) = m_credentials();
+    return request;
+}
+
+void NMailFacade::NMailSmtpPrepareMail(
+    const std::optional<QString> &server, const std::optional<QString> &to,
+    const std::optional<QString> &cc, const std::optional<QString> &bcc,
+    const std::optional<QString> &from, const std::optional<QString> &subject,
+    const std::optional<QString> &body, const std::optional<QString> &extraHeader,
+    const std::optional<QString> &attachments)
+{
+    smtp::PreparedMail mail = smtp::SmtpClient::prepare(
+        smtpRequest(server, to, cc, bcc, from, subject, body, extraHeader, attachments));
+    const std::lock_guard lock(m_preparedLock);
+    m_prepared.push_back(std::move(mail));
+    if (m_prepared.size() > kMaxPrepared)
+        m_prepared.pop_front();
+}
+
+// The message built ahead for exactly this request, if there is one; those built before it
+// were never asked for and go.
+std::optional<smtp::PreparedMail> NMailFacade::takePrepared(const smtp::SmtpRequest &request)
+{
+    const std::lock_guard lock(m_preparedLock);
+    const auto found =
+        std::find_if(m_prepared.begin(), m_prepared.end(),
+                     [&](const smtp::PreparedMail &mail) { return mail.request == request; });
+    if (found == m_prepared.end())
+        return std::nullopt;
+    smtp::PreparedMail mail = std::move(*found);
+    m_prepared.erase(m_prepared.begin(), found + 1);
+    return mail;
+}
+
 int NMailFacade::NMailSmtpSendMail(
     const std::optional<QString> &server, const std::optional<QString> &to,
     const std::optional<QString> &cc, const std::optional<QString> &bcc,
@@ -206,14 +255,14 @@ int NMailFacade::NMailSmtpSendMail(
     const std::optional<QString> &body, const std::optional<QString> &extraHeader,
     const std::optional<QString> &attachments, int)
 {
-    smtp::SmtpRequest request{server, to,          cc,          bcc,       from,     subject,
-                              body,   extraHeader, attachments, QString(), QString()};
-    if (m_credentials)
-        std::tie(request.userId, request.password) = m_credentials();
+    const smtp::SmtpRequest request =
+        smtpRequest(server, to, cc, bcc, from, subject, body, extraHeader, attachments);
+    std::optional<smtp::PreparedMail> prepared = takePrepared(request);
     if (!m_smtp)
         m_smtp = std::make_unique<smtp::SmtpClient>();
     QString error;
-    const int result = m_smtp->send(request, &error);
+    const int result =
+        m_smtp->send(prepared ? std::move(*prepared) : smtp::SmtpClient::prepare(request), &error);
     if (nmail::failed(result))
         m_lastFailure = error;
     return result;

@@ -6,8 +6,10 @@
 
 #include <QByteArray>
 
+#include <deque>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <utility>
 
 namespace orv {
@@ -49,12 +51,27 @@ public:
                           const std::optional<QString> &extraHeader,
                           const std::optional<QString> &attachments, int flag) override;
 
+    void NMailSmtpPrepareMail(const std::optional<QString> &server,
+                              const std::optional<QString> &to, const std::optional<QString> &cc,
+                              const std::optional<QString> &bcc, const std::optional<QString> &from,
+                              const std::optional<QString> &subject,
+                              const std::optional<QString> &body,
+                              const std::optional<QString> &extraHeader,
+                              const std::optional<QString> &attachments) override;
+
     QString NMailGetMessage() override;
     void NMailEndWinSock() override;
 
 private:
     bool isCurrent(int handle);
     int fail(const QString &message);
+    smtp::SmtpRequest
+    smtpRequest(const std::optional<QString> &server, const std::optional<QString> &to,
+                const std::optional<QString> &cc, const std::optional<QString> &bcc,
+                const std::optional<QString> &from, const std::optional<QString> &subject,
+                const std::optional<QString> &body, const std::optional<QString> &extraHeader,
+                const std::optional<QString> &attachments) const;
+    std::optional<smtp::PreparedMail> takePrepared(const smtp::SmtpRequest &request);
     // The raw bytes of message `number`, fetched once and kept until the next message.
     const QByteArray *fetch(int handle, int number);
 
@@ -67,6 +84,9 @@ private:
     QByteArray m_fetchedMessage;
     MailHeaderFields m_fetchedFields; // decoded once, when the message arrives
     std::unique_ptr<smtp::SmtpClient> m_smtp;
+    // Messages built ahead, oldest first; filled and taken from different threads.
+    std::mutex m_preparedLock;
+    std::deque<smtp::PreparedMail> m_prepared;
     QString m_lastFailure;
 };
 

@@ -99,6 +99,11 @@ void SendRun::stageNext()
     }
     const QString body = m_job.decorateBody ? m_job.decorateBody(m_job.body) : m_job.body;
     const bool behindAnother = !m_staged.empty();
+    // Built here while the message before it is with the server. Attachments are read on
+    // the worker, so a large file never holds up the windows.
+    if (behindAnother && m_job.attachments.isEmpty())
+        m_mail.NMailSmtpPrepareMail(m_job.server, recipient, std::nullopt, std::nullopt, m_job.from,
+                                    m_job.subject, body, std::nullopt, m_job.attachments);
     m_staged.push_back(std::move(staged));
     sendOnWorker(m_next, recipient, body, behindAnother);
     ++m_next;

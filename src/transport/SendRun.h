@@ -60,11 +60,12 @@ MailRecord sentRecord(const QString &subject, const QString &date, const QString
 // then the message goes to the mail library on a worker thread, so the windows keep
 // painting while a server is slow.
 //
-// While one message is with the server the next one is already recorded and waiting on the
-// worker, so the server never waits for this thread between two messages. The waiting one
-// goes out only when the message before it is done and the run is still on: after a refused
-// message it waits until the report's handler returns, and after a cancel it does not go at
-// all and its record is taken back. A cancel takes effect after the message in progress.
+// While one message is with the server the next one is already recorded, built (unless it
+// carries attachments) and waiting on the worker, so the server never waits for this thread
+// between two messages. The waiting one goes out only when the message before it is done
+// and the run is still on: after a refused message it waits until the report's handler
+// returns, and after a cancel it does not go at all and its record is taken back. A cancel
+// takes effect after the message in progress.
 //
 // The records reach the disk through syncs on a third thread that run beside the sending,
 // at most one every tenth of a second, each covering every record appended before it
@@ -101,8 +102,7 @@ private:
 
     void stageNext();
     bool record(const QString &recipient, Staged &staged);
-    void sendOnWorker(int index, const QString &recipient, const QString &body,
-                      bool behindAnother);
+    void sendOnWorker(int index, const QString &recipient, const QString &body, bool behindAnother);
     void onSent(int index, int result, const QString &failureText);
     void onSkipped(int index);
     Staged takeStaged(int index);

@@ -1,4 +1,5 @@
 #include "support/SmtpTestServer.h"
+#include "transport/NMailFacade.h"
 #include "transport/mime/MessageDecoder.h"
 #include "transport/smtp/SmtpClient.h"
 
@@ -214,6 +215,53 @@ TEST_F(SmtpSend, BulkSendReusesOneConnectionUntilReset)
     EXPECT_EQ(mails[2].clientPort, mails[0].clientPort);
     EXPECT_NE(mails[3].clientPort, mails[0].clientPort);
     EXPECT_EQ(mails[2].recipients, QStringList(QStringLiteral("bulk2@example.jp")));
+}
+
+// A send run builds the next message while the one before is with the server: what was
+// built goes out only for exactly the arguments it was built from, and the checks hold.
+TEST_F(SmtpSend, AMessageBuiltAheadGoesOnlyWhereItWasBuiltFor)
+{
+    NMailFacade library(nullptr, pop3::Options());
+    const auto prepare = [&](const QString &to, const QString &body) {
+        library.NMailSmtpPrepareMail(m_server->address(), to, std::nullopt, std::nullopt,
+                                     QStringLiteral("yamada@example.jp"), QStringLiteral("件名"),
+                                     body, std::nullopt, QString());
+    };
+    const auto send = [&](const QString &to, const QString &body) {
+        return library.NMailSmtpSendMail(m_server->address(), to, std::nullopt, std::nullopt,
+                                         QStringLiteral("yamada@example.jp"),
+                                         QStringLiteral("件名"), body, std::nullopt, QString(), 0);
+    };
+    const QString injected = QStringLiteral("a@example.jp>\r\nRCPT TO:<evil@example.com");
+
+    prepare(QStringLiteral("first@example.jp"), QStringLiteral("一通目"));
+    EXPECT_EQ(send(QStringLiteral("other@example.jp"), QStringLiteral("一通目")), 0);
+    prepare(QStringLiteral("second@example.jp"), QStringLiteral("占い付き"));
+    EXPECT_EQ(send(QStringLiteral("second@example.jp"), QStringLiteral("別の占い")), 0);
+    prepare(injected, QStringLiteral("本文"));
+    EXPECT_LT(send(injected, QStringLiteral("本文")), 0);
+    EXPECT_TRUE(library.NMailGetMessage().contains(u"制御文字")) << text(library.NMailGetMessage());
+    prepare(QStringLiteral("third@example.jp"), QStringLiteral("三通目"));
+    prepare(QStringLiteral("fourth@example.jp"), QStringLiteral("四通目"));
+    EXPECT_EQ(send(QStringLiteral("third@example.jp"), QStringLiteral("三通目")), 0);
+    EXPECT_EQ(send(QStringLiteral("fourth@example.jp"), QStringLiteral("四通目")), 0);
+
+    const QList<ReceivedMail> mails = delivered();
+    ASSERT_EQ(mails.size(), 4);
+    const char *expected[][2] = {{"other@example.jp", "一通目"},
+                                 {"second@example.jp", "別の占い"},
+                                 {"third@example.jp", "三通目"},
+                                 {"fourth@example.jp", "四通目"}};
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(mails[i].recipients, QStringList(QString::fromUtf8(expected[i][0]))) << i;
+        MailHeaderFields fields;
+        QString body;
+        QTemporaryDir folder;
+        mime::expandMessage(mails[i].data, folder.path(), fields, body, nullptr);
+        EXPECT_TRUE(mails[i].data.contains(QByteArray("To: <") + expected[i][0] + ">")) << i;
+        EXPECT_EQ(text(withoutFinalLineEnd(body)), expected[i][1]) << i;
+    }
+    EXPECT_FALSE(mails[0].data.contains("first@example.jp"));
 }
 
 TEST_F(SmtpSend, TlsWhenTheServerOffersItWithVerifiedCertificates)

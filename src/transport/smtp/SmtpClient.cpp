@@ -43,25 +43,20 @@ size_t readChunk(char *buffer, size_t size, size_t count, void *userData)
 
 int recordDialogue(CURL *, curl_infotype type, char *data, size_t size, void *userData)
 {
+    // libcurl's own notes and the message's bytes are not part of the dialogue.
+    if (type != CURLINFO_HEADER_IN && type != CURLINFO_HEADER_OUT)
+        return 0;
     auto *dialogue = static_cast<Dialogue *>(userData);
     const QByteArray text = QByteArray(data, static_cast<qsizetype>(size)).trimmed();
     if (type == CURLINFO_HEADER_IN)
         dialogue->replyReceived(text);
-    else if (type == CURLINFO_HEADER_OUT)
+    else
         dialogue->commandSent(text);
     return 0;
 }
 
 struct SlistFree {
     void operator()(curl_slist *list) const { curl_slist_free_all(list); }
-};
-
-// Everything a send needs, checked before a byte goes to the server.
-struct Envelope {
-    ServerAddress server;
-    mime::Mailbox from;
-    QList<mime::Mailbox> recipients;
-    QByteArray message;
 };
 
 std::optional<QList<mime::Mailbox>> addressesOf(const std::optional<QString> &field, QString *error)
@@ -78,7 +73,7 @@ QStringList attachmentPaths(const std::optional<QString> &joined)
     return paths;
 }
 
-int prepare(const SmtpRequest &request, Envelope &envelope, QString *error)
+int checkAndBuild(const SmtpRequest &request, PreparedMail &envelope, QString *error)
 {
     const auto refuse = [error](const QString &reason) {
         if (error)
@@ -149,7 +144,7 @@ struct Transfer {
     char curlError[CURL_ERROR_SIZE] = {};
 };
 
-void fillTransfer(Transfer &transfer, Envelope &envelope, const SmtpRequest &request)
+void fillTransfer(Transfer &transfer, PreparedMail &envelope)
 {
     transfer.url = serverUrl(envelope.server);
     transfer.from = '<' + envelope.from.address.toUtf8() + '>';
@@ -159,8 +154,8 @@ void fillTransfer(Transfer &transfer, Envelope &envelope, const SmtpRequest &req
         transfer.recipients.reset(
             curl_slist_append(transfer.recipients.release(), address.constData()));
     }
-    transfer.user = request.userId.toUtf8();
-    transfer.password = request.password.toUtf8();
+    transfer.user = envelope.request.userId.toUtf8();
+    transfer.password = envelope.request.password.toUtf8();
     transfer.message = std::move(envelope.message);
     transfer.upload = Upload{&transfer.message, 0};
     transfer.dialogue = Dialogue();
@@ -225,18 +220,28 @@ void SmtpClient::setCertificateAuthorities(const QString &caFile)
     m_caFile = QFile::encodeName(caFile);
 }
 
-int SmtpClient::send(const SmtpRequest &request, QString *error)
+PreparedMail SmtpClient::prepare(const SmtpRequest &request)
 {
-    Envelope envelope;
-    if (const int refused = prepare(request, envelope, error); refused < 0)
-        return refused;
+    PreparedMail mail;
+    mail.request = request;
+    mail.refused = checkAndBuild(request, mail, &mail.error);
+    return mail;
+}
+
+int SmtpClient::send(PreparedMail envelope, QString *error)
+{
+    if (envelope.refused < 0) {
+        if (error)
+            *error = envelope.error;
+        return envelope.refused;
+    }
     if (!m_connection)
         m_connection = std::make_unique<Connection>();
     CURL *curl = m_connection->curl;
     Transfer &transfer = m_connection->transfer;
     // The handle forgets the last send's options (not its connection) before their data goes.
     curl_easy_reset(curl);
-    fillTransfer(transfer, envelope, request);
+    fillTransfer(transfer, envelope);
     applyOptions(curl, transfer, m_caFile);
 
     const CURLcode code = curl_easy_perform(curl);
