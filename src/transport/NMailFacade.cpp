@@ -13,6 +13,8 @@ namespace {
 
 // Built ahead while the messages before them go out: two is as far as a send run looks.
 constexpr std::size_t kMaxPrepared = 2;
+// A message built longer ago than this is built again, so that its Date says when it went.
+constexpr std::chrono::seconds kPreparedLifetime{5};
 
 // The header block without the empty line that ends it, and the body after that line.
 std::pair<QByteArray, QByteArray> splitHeaderAndBody(const QByteArray &message)
@@ -233,8 +235,8 @@ void NMailFacade::NMailSmtpPrepareMail(
         m_prepared.pop_front();
 }
 
-// The message built ahead for exactly this request, if there is one; those built before it
-// were never asked for and go.
+// The message built ahead for exactly this request a moment ago, if there is one; those
+// built before it were never asked for and go.
 std::optional<smtp::PreparedMail> NMailFacade::takePrepared(const smtp::SmtpRequest &request)
 {
     const std::lock_guard lock(m_preparedLock);
@@ -243,8 +245,10 @@ std::optional<smtp::PreparedMail> NMailFacade::takePrepared(const smtp::SmtpRequ
                      [&](const smtp::PreparedMail &mail) { return mail.request == request; });
     if (found == m_prepared.end())
         return std::nullopt;
-    smtp::PreparedMail mail = std::move(*found);
+    std::optional<smtp::PreparedMail> mail = std::move(*found);
     m_prepared.erase(m_prepared.begin(), found + 1);
+    if (std::chrono::steady_clock::now() - mail->builtAt > kPreparedLifetime)
+        return std::nullopt;
     return mail;
 }
 
@@ -280,6 +284,8 @@ void NMailFacade::NMailEndWinSock()
     m_session.reset();
     NMailAttachmentFileClose();
     m_smtp.reset();
+    const std::lock_guard lock(m_preparedLock);
+    m_prepared.clear();
 }
 
 } // namespace orv

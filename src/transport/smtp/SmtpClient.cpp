@@ -224,6 +224,7 @@ PreparedMail SmtpClient::prepare(const SmtpRequest &request)
 {
     PreparedMail mail;
     mail.request = request;
+    mail.builtAt = std::chrono::steady_clock::now();
     mail.refused = checkAndBuild(request, mail, &mail.error);
     return mail;
 }

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -29,6 +30,7 @@ struct PreparedMail {
     mime::Mailbox from;
     QList<mime::Mailbox> recipients;
     QByteArray message;
+    std::chrono::steady_clock::time_point builtAt; // the message's Date is this moment
 };
 
 // Keeps one libcurl handle (and so one connection) across sends to the same server, so a
