@@ -45,6 +45,12 @@ SendRun::~SendRun()
     m_syncer.quit();
     m_worker.wait();
     m_syncer.wait();
+    // Their reports will never be read: what the worker did not start never went out.
+    for (const Staged &staged : m_staged)
+        if (staged.index > m_lastStarted && staged.recordNumber > 0)
+            m_skippedRecords.push_back(staged.recordNumber);
+    if (m_appender)
+        withdrawSkipped();
 }
 
 void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
@@ -192,6 +198,7 @@ void SendRun::sendOnWorker(int index, const QString &recipient, const QString &b
                     this, [this, index] { onSkipped(index); }, Qt::QueuedConnection);
                 return;
             }
+            m_lastStarted = index;
             const int result =
                 m_mail.NMailSmtpSendMail(server, recipient, std::nullopt, std::nullopt, from,
                                          subject, body, std::nullopt, attachments, 0);

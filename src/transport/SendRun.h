@@ -75,7 +75,8 @@ class SendRun : public QObject {
     Q_OBJECT
 public:
     SendRun(MailLibrary &mail, SendJob job, QObject *parent = nullptr);
-    // Waits for the message in progress: the mail library is never left working alone.
+    // Waits for the message in progress: the mail library is never left working alone. The
+    // records of messages that had not started are taken back.
     ~SendRun() override;
 
     // Every message of the run is first recorded in `sentStore`; `sentBuffer` gets the record
@@ -125,6 +126,7 @@ private:
     bool m_stopping = false;
     // Read by the worker before each message; set once the run is not to go on.
     std::atomic<bool> m_stopSending{false};
+    std::atomic<int> m_lastStarted{-1}; // the last message the worker began to send
     // Released once a refused message's report was handled: the next message waits for it.
     QSemaphore m_failureHandled;
     bool m_ending = false;

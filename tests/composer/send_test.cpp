@@ -281,6 +281,25 @@ TEST_F(ComposeSend, ABulkRunGoesOnAfterARefusedMessageOnlyOnceItsBoxIsClosed)
     EXPECT_EQ(sentRecords().size(), 3u) << "the refused message's record stands";
 }
 
+// The window goes while a refused message's box is up: the message waiting behind it neither
+// goes out nor keeps a record.
+TEST_F(ComposeSend, AWindowGoneDuringARunLeavesNoRecordOfWhatNeverWent)
+{
+    addToAddressBook(QStringLiteral("一郎"), QStringLiteral("ichiro@example.jp"));
+    addToAddressBook(QStringLiteral("拒否"), m_server->rejectedRecipient());
+    addToAddressBook(QStringLiteral("三郎"), QStringLiteral("saburo@example.jp"));
+    compose(QString(), QStringLiteral("お知らせ"), QStringLiteral("本文"));
+    click(u"Command4");
+    form()->recipients().Option2()->click();
+    fixture().messageBoxes->whileShown = [this](const MessageBoxRequest &) { delete form(); };
+    click(u"Command1");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !isOpen(); }, 20000));
+
+    QTest::qWait(300);
+    EXPECT_EQ(arrived().size(), 1u);
+    EXPECT_EQ(sentRecords().size(), 2u) << "the sent and the refused message's records stand";
+}
+
 TEST_F(ComposeSend, BulkWithoutRowsSendsNothingAndKeepsTheWindow)
 {
     compose(QStringLiteral("typed@example.jp"), QStringLiteral("件名"), QStringLiteral("本文"));
