@@ -71,6 +71,17 @@ protected:
             20000));
     }
 
+    // A bulk send to three rows, of which the server refuses the second.
+    void composeBulkWithARefusedMiddleRow()
+    {
+        addToAddressBook(QStringLiteral("一郎"), QStringLiteral("ichiro@example.jp"));
+        addToAddressBook(QStringLiteral("拒否"), m_server->rejectedRecipient());
+        addToAddressBook(QStringLiteral("三郎"), QStringLiteral("saburo@example.jp"));
+        compose(QString(), QStringLiteral("お知らせ"), QStringLiteral("本文"));
+        click(u"Command4");
+        form()->recipients().Option2()->click();
+    }
+
     QString label7() { return form()->Label7()->text(); }
 
     std::vector<Arrived> arrived()
@@ -259,12 +270,7 @@ TEST_F(ComposeSend, BulkSendsEachRowItsOwnMessageRecordAndFortune)
 // The next message waits behind a refused one until its box is closed, then goes.
 TEST_F(ComposeSend, ABulkRunGoesOnAfterARefusedMessageOnlyOnceItsBoxIsClosed)
 {
-    addToAddressBook(QStringLiteral("一郎"), QStringLiteral("ichiro@example.jp"));
-    addToAddressBook(QStringLiteral("拒否"), m_server->rejectedRecipient());
-    addToAddressBook(QStringLiteral("三郎"), QStringLiteral("saburo@example.jp"));
-    compose(QString(), QStringLiteral("お知らせ"), QStringLiteral("本文"));
-    click(u"Command4");
-    form()->recipients().Option2()->click();
+    composeBulkWithARefusedMiddleRow();
     std::vector<size_t> arrivedWhileShown;
     fixture().messageBoxes->whileShown = [&](const MessageBoxRequest &) {
         QTest::qWait(300);
@@ -285,12 +291,7 @@ TEST_F(ComposeSend, ABulkRunGoesOnAfterARefusedMessageOnlyOnceItsBoxIsClosed)
 // goes out nor keeps a record.
 TEST_F(ComposeSend, AWindowGoneDuringARunLeavesNoRecordOfWhatNeverWent)
 {
-    addToAddressBook(QStringLiteral("一郎"), QStringLiteral("ichiro@example.jp"));
-    addToAddressBook(QStringLiteral("拒否"), m_server->rejectedRecipient());
-    addToAddressBook(QStringLiteral("三郎"), QStringLiteral("saburo@example.jp"));
-    compose(QString(), QStringLiteral("お知らせ"), QStringLiteral("本文"));
-    click(u"Command4");
-    form()->recipients().Option2()->click();
+    composeBulkWithARefusedMiddleRow();
     fixture().messageBoxes->whileShown = [this](const MessageBoxRequest &) { delete form(); };
     click(u"Command1");
     ASSERT_TRUE(QTest::qWaitFor([this] { return !isOpen(); }, 20000));
