@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "exchange/Mbox.h"
+#include "store/FileWrites.h"
 #include "transport/ReceivedRecord.h"
 #include "transport/mime/MessageDecoder.h"
 
@@ -14,8 +15,6 @@
 #include <QtEndian>
 
 #include <array>
-
-#include <fcntl.h>
 
 namespace orv::exchange {
 
@@ -59,30 +58,26 @@ int appendInUse(const MboxWriter &writer, const char *records, int from, int to,
     return appended;
 }
 
-// Hands what was written of a file to the disk while the export goes on, so that the sync
-// at its end waits for the last stretch only. Other devices are left as they are.
-class EarlyWriteback {
+// A file's earlier stretches go to the disk while the export goes on, so that the sync at
+// its end waits for the last one only. Other devices are left as they are.
+class ExportWriteback {
 public:
-    explicit EarlyWriteback(QIODevice &device)
-        : m_file(qobject_cast<QFileDevice *>(&device)), m_start(m_file ? m_file->pos() : 0)
+    explicit ExportWriteback(QIODevice &device)
+        : m_file(qobject_cast<QFileDevice *>(&device)), m_writeback(qint64(8) << 20)
     {
     }
 
     void written(qint64 bytes)
     {
-        m_pending += bytes;
-        if (!m_file || m_pending < kStretchBytes || !m_file->flush())
+        if (!m_file || !m_file->flush())
             return;
-        ::sync_file_range(m_file->handle(), m_start, m_pending, SYNC_FILE_RANGE_WRITE);
-        m_start += m_pending;
-        m_pending = 0;
+        const qint64 end = m_file->pos();
+        m_writeback.written(m_file->handle(), end - bytes, end);
     }
 
 private:
-    static constexpr qint64 kStretchBytes = qint64(8) << 20;
     QFileDevice *m_file;
-    qint64 m_start;
-    qint64 m_pending = 0;
+    EarlyWriteback m_writeback;
 };
 
 class Importer {
@@ -210,7 +205,7 @@ ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevi
     std::array<Block, 2> blocks; // in turn, as the store's blocks
     int turn = 0;
     bool writeFailed = false;
-    EarlyWriteback writeback(device);
+    ExportWriteback writeback(device);
     // Waits for a block's helpers and writes what they made.
     const auto finish = [&](Block &block) {
         if (!block.started)

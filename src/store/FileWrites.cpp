@@ -15,6 +15,22 @@ Status writeFailure(const QString &path, int error)
     return fileFailure(path, QStringLiteral("書き込み"), systemReason(error));
 }
 
+void EarlyWriteback::written(int fd, qint64 start, qint64 end)
+{
+    if (m_unstartedFrom < 0 || m_unstartedFrom > start)
+        m_unstartedFrom = start;
+    if (end - m_unstartedFrom < m_stretchBytes)
+        return;
+    ::sync_file_range(fd, m_unstartedFrom, end - m_unstartedFrom, SYNC_FILE_RANGE_WRITE);
+    m_unstartedFrom = -1;
+}
+
+void EarlyWriteback::forgetFrom(qint64 from)
+{
+    if (m_unstartedFrom >= from)
+        m_unstartedFrom = -1;
+}
+
 Status writeAt(int fd, const QString &path, const char *data, qint64 size, qint64 offset)
 {
     while (size > 0) {

@@ -12,6 +12,22 @@ Status writeFailure(const QString &path, int error);
 // Writes all `size` bytes at `offset`, going on after a partial write or an interrupted call.
 Status writeAt(int fd, const QString &path, const char *data, qint64 size, qint64 offset);
 
+// Hands what was written to a file to the disk a stretch at a time while the writing goes
+// on, so that the sync at its end waits for the last stretch only.
+class EarlyWriteback {
+public:
+    explicit EarlyWriteback(qint64 stretchBytes) : m_stretchBytes(stretchBytes) {}
+
+    // Bytes start..end of `fd` were written.
+    void written(int fd, qint64 start, qint64 end);
+    // Nothing written is waiting any more: it was synced, or cut off from `from` on.
+    void forgetFrom(qint64 from);
+
+private:
+    qint64 m_stretchBytes;
+    qint64 m_unstartedFrom = -1; // -1 when nothing waits
+};
+
 // Puts the folder of `path` on disk, so that a new file's name survives a crash.
 Status syncFolderOf(const QString &path);
 

@@ -30,14 +30,13 @@ QByteArray recordDigest(QByteArrayView record)
     return QByteArray(reinterpret_cast<const char *>(halves.data()), sizeof halves);
 }
 
-// Records are handed to the disk a megabyte at a time: a call for every record was a
-// measurable part of a bulk send's time.
-constexpr qint64 kWritebackStretchBytes = qint64(1) << 20;
-
 } // namespace
 
 RecordFileAppender::RecordFileAppender(QString path, RecordLayout layout, int maxRecords)
-    : m_path(std::move(path)), m_layout(layout), m_maxRecords(maxRecords)
+    : m_path(std::move(path)), m_layout(layout), m_maxRecords(maxRecords),
+      // A megabyte at a time: a call for every record was a measurable part of a bulk
+      // send's time.
+      m_writeback(qint64(1) << 20)
 {
 }
 
@@ -100,7 +99,7 @@ Status RecordFileAppender::measure(qint64 &length)
 Status RecordFileAppender::followReplacement()
 {
     ::close(std::exchange(m_fd, -1));
-    m_unstartedFrom = -1;
+    m_writeback.forgetFrom(0);
     if (Status opened = open(); !opened)
         return opened;
     if (m_appended.isEmpty())
@@ -157,7 +156,9 @@ Status RecordFileAppender::append(char *record, int *number)
         m_appended.removeLast();
         return written;
     }
-    startWriteback(offset, offset + m_layout.size);
+    // The disk starts on the records while the run goes on with the network, so the sync
+    // before QUIT finds little left to write (a run of 1,000 messages is 32 MB).
+    m_writeback.written(m_fd, offset, offset + m_layout.size);
     if (number)
         *number = static_cast<int>(next);
     return Status::success();
@@ -175,21 +176,8 @@ Status RecordFileAppender::withdraw(int number)
     if (::ftruncate(m_fd, offset) != 0)
         return writeFailure(m_path, errno);
     m_appended.removeLast();
-    if (m_unstartedFrom >= offset)
-        m_unstartedFrom = -1;
+    m_writeback.forgetFrom(offset);
     return Status::success();
-}
-
-// The disk starts on the records while the run goes on with the network, so the sync before
-// QUIT finds little left to write (a run of 1,000 messages is 32 MB).
-void RecordFileAppender::startWriteback(qint64 recordStart, qint64 recordEnd)
-{
-    if (m_unstartedFrom < 0 || m_unstartedFrom > recordStart)
-        m_unstartedFrom = recordStart;
-    if (recordEnd - m_unstartedFrom < kWritebackStretchBytes)
-        return;
-    ::sync_file_range(m_fd, m_unstartedFrom, recordEnd - m_unstartedFrom, SYNC_FILE_RANGE_WRITE);
-    m_unstartedFrom = -1;
 }
 
 // The folder too: a store the run created is not found after a crash unless its name is
@@ -203,7 +191,7 @@ Status RecordFileAppender::sync()
             return measured;
         if (::fdatasync(m_fd) != 0)
             return writeFailure(m_path, errno);
-        m_unstartedFrom = -1;
+        m_writeback.forgetFrom(0);
         struct stat info;
         if (::fstat(m_fd, &info) != 0)
             return writeFailure(m_path, errno);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Status.h"
+#include "store/FileWrites.h"
 #include "store/RecordFile.h"
 
 #include <QByteArray>
@@ -49,7 +50,6 @@ private:
     Status measure(qint64 &length);
     Status followReplacement();
     Status lost();
-    void startWriteback(qint64 recordStart, qint64 recordEnd);
 
     QString m_path;
     RecordLayout m_layout;
@@ -57,8 +57,7 @@ private:
     int m_fd = -1;
     // A digest of every record appended, to find them again in a replaced file.
     QList<QByteArray> m_appended;
-    // Where the records not yet handed to the disk begin; -1 when there are none.
-    qint64 m_unstartedFrom = -1;
+    EarlyWriteback m_writeback;
     // Once records were lost, nothing more is appended and no sync succeeds.
     bool m_lost = false;
 };

@@ -5,6 +5,7 @@
 #include "transport/mime/MessageDecoder.h"
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace orv {

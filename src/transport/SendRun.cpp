@@ -49,8 +49,7 @@ SendRun::~SendRun()
     for (const Staged &staged : m_staged)
         if (staged.index > m_lastStarted && staged.recordNumber > 0)
             m_skippedRecords.push_back(staged.recordNumber);
-    if (m_appender)
-        withdrawSkipped();
+    withdrawSkipped();
 }
 
 void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
