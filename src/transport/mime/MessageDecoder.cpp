@@ -120,6 +120,7 @@ public:
     }
 
     QString body() const { return m_bodyParts.join(QStringLiteral("\r\n")); }
+    QStringList writtenPaths() const { return m_writtenPaths; }
 
     int result(QString *error) const
     {
@@ -255,7 +256,7 @@ MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage)
 
 int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
                   MailHeaderFields &fields, QString &body, QString *error,
-                  const MailHeaderFields *decodedFields)
+                  const MailHeaderFields *decodedFields, QStringList *writtenFiles)
 {
     fields = decodedFields ? *decodedFields : decodeHeaderFields(rawMessage);
     if (headers::headerBlock(rawMessage).isEmpty()) {
@@ -272,6 +273,8 @@ int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
     expander.visit(root);
     const int result = expander.result(error);
     body = expander.body();
+    if (writtenFiles)
+        *writtenFiles = expander.writtenPaths();
     // A structure GMime cannot take apart (a multipart without a boundary) leaves neither
     // text nor attachments; the text as sent is better than nothing.
     if (body.isEmpty() && result == kNoAttachments)

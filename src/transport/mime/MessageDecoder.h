@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace orv::mime {
 
@@ -17,9 +18,12 @@ MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage);
 // Returns 1 when attachments were written, 0 when none, -5 when an attachment cannot be
 // written, -6 for an incomplete split message (message/partial). `error` gets a Japanese
 // text on failure. `decodedFields`, when given, are what decodeHeaderFields gave for this
-// message, so the header is not decoded again.
+// message, so the header is not decoded again. `writtenFiles`, when given, gets the paths of
+// the attachment files written, so that a caller who cannot keep the message can take them
+// back.
 int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
                   MailHeaderFields &fields, QString &body, QString *error,
-                  const MailHeaderFields *decodedFields = nullptr);
+                  const MailHeaderFields *decodedFields = nullptr,
+                  QStringList *writtenFiles = nullptr);
 
 } // namespace orv::mime
