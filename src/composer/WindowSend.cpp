@@ -27,6 +27,19 @@ void reportHistoryFailure(App &app, QWidget *window, const SendOutcome &outcome)
                     {text, QStringLiteral("送信エラー"), QMessageBox::Ok, QMessageBox::Warning});
 }
 
+// The record of a message that did not go could not be taken back: the history lists it.
+void reportWithdrawFailure(App &app, QWidget *window, const SendOutcome &outcome)
+{
+    if (outcome.withdrawFailure.isEmpty())
+        return;
+    app.showMessage(window,
+                    {outcome.withdrawFailure +
+                         QStringLiteral("\n\n送信できなかったメールの記録を送信履歴から取り消せ"
+                                        "ませんでした。送信履歴には、送信していないメールの記録が"
+                                        "残っています。"),
+                     QStringLiteral("送信エラー"), QMessageBox::Ok, QMessageBox::Warning});
+}
+
 } // namespace
 
 QString unsentText(const SendOutcome &outcome)
@@ -55,6 +68,7 @@ SendRun *startWindowSend(App &app, QWidget *window, SendJob job, SentHistory his
                          progress->close();
                          run->deleteLater();
                          reportHistoryFailure(app, window, outcome);
+                         reportWithdrawFailure(app, window, outcome);
                          onEnd(outcome);
                      });
     run->start();

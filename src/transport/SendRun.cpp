@@ -28,6 +28,7 @@ SendRun::SendRun(MailLibrary &mail, SendJob job, QObject *parent)
     : QObject(parent), m_mail(mail), m_job(std::move(job))
 {
     m_outcome.count = static_cast<int>(m_job.recipients.size());
+    m_delivered.assign(m_job.recipients.size(), false);
     m_worker.setObjectName(QStringLiteral("SendWorker"));
     m_workerContext = new QObject;
     m_workerContext->moveToThread(&m_worker);
@@ -45,9 +46,11 @@ SendRun::~SendRun()
     m_syncer.quit();
     m_worker.wait();
     m_syncer.wait();
-    // Their reports will never be read: what the worker did not start never went out.
+    // Their reports will never be read: what the worker did not start, or what the mail
+    // library refused, never went out.
     for (const Staged &staged : m_staged)
-        if (staged.index > m_lastStarted && staged.recordNumber > 0)
+        if ((staged.index > m_lastStarted || staged.index == m_lastRefused) &&
+            staged.recordNumber > 0)
             m_skippedRecords.push_back(staged.recordNumber);
     withdrawSkipped();
 }
@@ -119,6 +122,11 @@ bool SendRun::record(const QString &recipient, Staged &staged)
     if (!m_appender)
         return true;
     staged.record = sentRecord(m_job.subject, m_job.clockText(), recipient, m_job.body);
+    return appendRecord(staged);
+}
+
+bool SendRun::appendRecord(Staged &staged)
+{
     const Status stored = m_appender->append(staged.record.data(), &staged.recordNumber);
     if (!stored) {
         m_outcome.storeFailure = stored.error();
@@ -180,6 +188,10 @@ void SendRun::finishWhenSynced()
     }
     const int done = m_outcome.sent + m_outcome.failed;
     m_outcome.cancelled = m_cancelRequested && done < m_outcome.count;
+    m_outcome.unsentRecipients.clear();
+    for (int index = 0; index < m_outcome.count; ++index)
+        if (!m_delivered[static_cast<size_t>(index)])
+            m_outcome.unsentRecipients.append(m_job.recipients.at(index));
     emit finished(m_outcome);
 }
 
@@ -202,6 +214,8 @@ void SendRun::sendOnWorker(int index, const QString &recipient, const QString &b
                 m_mail.NMailSmtpSendMail(server, recipient, std::nullopt, std::nullopt, from,
                                          subject, body, std::nullopt, attachments, 0);
             const QString failureText = result < 0 ? m_mail.NMailGetMessage() : QString();
+            if (result < 0)
+                m_lastRefused = index;
             QMetaObject::invokeMethod(
                 this, [this, index, result, failureText] { onSent(index, result, failureText); },
                 Qt::QueuedConnection);
@@ -222,12 +236,11 @@ SendRun::Staged SendRun::takeStaged(int index)
 void SendRun::onSent(int index, int result, const QString &failureText)
 {
     const Staged staged = takeStaged(index);
-    if (m_sentBuffer)
-        *m_sentBuffer = staged.record;
     if (!m_staged.empty() && !m_stopping)
         emit progress(index + 2, m_outcome.count);
     if (result < 0) {
         ++m_outcome.failed;
+        withdrawRefused(staged);
         // The handler shows a box; the run may be ended while it is open.
         const QPointer<SendRun> alive(this);
         emit messageFailed(failureText);
@@ -236,6 +249,9 @@ void SendRun::onSent(int index, int result, const QString &failureText)
         m_failureHandled.release();
     } else {
         ++m_outcome.sent;
+        m_delivered[static_cast<size_t>(index)] = true;
+        if (m_sentBuffer)
+            *m_sentBuffer = staged.record;
     }
     stageNext();
     if (m_staged.empty())
@@ -251,6 +267,31 @@ void SendRun::onSkipped(int index)
         return;
     withdrawSkipped();
     finishWhenSynced();
+}
+
+// A refused message leaves no record. The record of the message staged behind it stands
+// after the refused one's, so it comes off first and goes back on after: that message waits
+// for this report before it goes, so it is not out yet.
+void SendRun::withdrawRefused(const Staged &refused)
+{
+    if (refused.recordNumber == 0)
+        return;
+    Staged *behind = m_staged.empty() ? nullptr : &m_staged.front();
+    if (behind && behind->recordNumber > 0) {
+        if (const Status taken = m_appender->withdraw(behind->recordNumber); !taken) {
+            m_outcome.withdrawFailure = taken.error();
+            return;
+        }
+    }
+    if (const Status taken = m_appender->withdraw(refused.recordNumber); !taken)
+        m_outcome.withdrawFailure = taken.error();
+    m_unsynced = true;
+    if (behind && behind->recordNumber > 0 && !appendRecord(*behind)) {
+        // Without its record the message behind does not go.
+        behind->recordNumber = 0;
+        stop();
+    }
+    syncWhenIdle();
 }
 
 // The records of messages that never went out go again, the last one first.

@@ -45,6 +45,9 @@ struct SendOutcome {
     bool cancelled = false;
     QString storeFailure; // why the sent store refused a record, when it did
     QString syncFailure;  // why the records of sent messages may not be on the disk
+    // Why the record of a message that did not go could not be taken back, when it could not.
+    QString withdrawFailure;
+    QStringList unsentRecipients; // those the server did not take a message for, in order
 
     int unsent() const { return count - sent; }
     bool allSent() const { return sent == count; }
@@ -58,7 +61,8 @@ MailRecord sentRecord(const QString &subject, const QString &date, const QString
 // One send run: for every recipient the record is appended to the sent store first, when
 // the run records (a message the store cannot take is not sent, and the run stops there),
 // then the message goes to the mail library on a worker thread, so the windows keep
-// painting while a server is slow.
+// painting while a server is slow. A message that does not go, refused or never begun,
+// takes its record back, so the sent history lists exactly what went.
 //
 // While one message is with the server the next one is already recorded, built (unless it
 // carries attachments) and waiting on the worker, so the server never waits for this thread
@@ -103,9 +107,11 @@ private:
 
     void stageNext();
     bool record(const QString &recipient, Staged &staged);
+    bool appendRecord(Staged &staged);
     void sendOnWorker(int index, const QString &recipient, const QString &body, bool behindAnother);
     void onSent(int index, int result, const QString &failureText);
     void onSkipped(int index);
+    void withdrawRefused(const Staged &refused);
     Staged takeStaged(int index);
     void stop();
     void withdrawSkipped();
@@ -127,6 +133,8 @@ private:
     // Read by the worker before each message; set once the run is not to go on.
     std::atomic<bool> m_stopSending{false};
     std::atomic<int> m_lastStarted{-1}; // the last message the worker began to send
+    std::atomic<int> m_lastRefused{-1}; // the last message the mail library refused
+    std::vector<bool> m_delivered;      // one flag a recipient
     // Released once a refused message's report was handled: the next message waits for it.
     QSemaphore m_failureHandled;
     bool m_ending = false;
