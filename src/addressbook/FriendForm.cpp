@@ -12,6 +12,7 @@
 #include "ui/PointerMoves.h"
 #include "ui/Twips.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -123,12 +124,26 @@ void FriendForm::createControls()
     }
 
     m_text4 = lineBox(this, u"Text4", twipsRect(1560, 180, 4800, 330));
-    m_text4->setValidator(new TypingLimit(kAddressTypingLimit, m_text4));
+    auto *addressLimit = new TypingLimit(kAddressTypingLimit, m_text4);
+    m_text4->setValidator(addressLimit);
+    connect(addressLimit, &TypingLimit::typingRefused, this, [this] {
+        m_addressCut = true;
+        showFull(QStringLiteral("メールアドレス"), kAddressTypingLimit);
+    });
+    // Any edit after the refusal is the user's own address again.
+    connect(m_text4, &QLineEdit::textEdited, this, [this] { m_addressCut = false; });
+    connect(m_text4, &QLineEdit::textChanged, this, [this](const QString &text) {
+        if (text.isEmpty())
+            m_addressCut = false;
+    });
     m_command1 = button(this, u"Command1", QStringLiteral("貼付"), twipsRect(6480, 165, 900, 360));
 
     // The platform offers no switch to the hiragana input mode; the input method stays on.
     m_text2 = lineBox(this, u"Text2", twipsRect(1560, 600, 3000, 330));
-    m_text2->setValidator(new TypingLimit(kNameTypingLimit, m_text2));
+    auto *nameLimit = new TypingLimit(kNameTypingLimit, m_text2);
+    m_text2->setValidator(nameLimit);
+    connect(nameLimit, &TypingLimit::typingRefused, this,
+            [this] { showFull(QStringLiteral("名前"), kNameTypingLimit); });
 
     m_text50 = lineBox(this, u"Text50", twipsRect(1560, 1020, 3000, 330));
     m_command38 =
@@ -224,6 +239,13 @@ void FriendForm::Register()
 {
     const QString name = m_text2->text();
     const QString address = m_text4->text();
+    if (m_addressCut) {
+        tell(QStringLiteral("メールアドレスが%1文字で切れているため登録できません。"
+                            "入りきらなかった部分は入力されていません。"
+                            "アドレスを確かめて入力し直して下さい。")
+                 .arg(kAddressTypingLimit));
+        return;
+    }
     if (const QString problem = registrationProblem(name, address); !problem.isEmpty()) {
         tell(problem);
         return;
@@ -234,6 +256,14 @@ void FriendForm::Register()
     else
         fail(status);
     ReloadList();
+}
+
+// A box that stops typing at its limit says so: a sound and the status line.
+void FriendForm::showFull(const QString &field, int limit)
+{
+    QApplication::beep();
+    m_label7->setText(
+        QStringLiteral("%1は%2文字までです。これ以上は入力できません。").arg(field).arg(limit));
 }
 
 void FriendForm::InsertBusinessCard()

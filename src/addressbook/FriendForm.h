@@ -50,6 +50,7 @@ private:
 
     bool readEntry(int number, QString &name, QString &address);
     void tell(const QString &text);
+    void showFull(const QString &field, int limit);
     void fail(const Status &status);
     void showHelp(const QString &text);
 
@@ -71,6 +72,8 @@ private:
     QPlainTextEdit *m_text5 = nullptr;
     QWidget *m_picture1 = nullptr;
     QLabel *m_label7 = nullptr;
+    // Typing went past the address box's limit, so the address in it is cut.
+    bool m_addressCut = false;
 };
 
 // Opens the address book (or brings it to the front) with `address` in its address box,

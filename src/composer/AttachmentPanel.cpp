@@ -45,17 +45,41 @@ QString AttachmentPanel::attachmentList() const
 
 void AttachmentPanel::attachFirst()
 {
+    if (!mayReplaceAttachments())
+        return;
     m_command9->setEnabled(true);
     if (const QString path = pickFile(); !path.isEmpty()) {
         m_attachText->setText(path);
+        m_list2->clear();
         m_list2->addItem(path);
     }
     m_attachCommand->setEnabled(false);
 }
 
-void AttachmentPanel::addAnother()
+bool AttachmentPanel::mayReplaceAttachments()
+{
+    const QString attached = m_attachText->text();
+    if (attached.isEmpty())
+        return true;
+    const QString question =
+        QStringLiteral("添付中のファイル（%1 件）があります。選んだファイルに置き換えますか？\n"
+                       "ファイルを足すときは「追加」を使ってください。")
+            .arg(attached.count(u',') + 1);
+    return m_app.showMessage(m_window, {question, QString(), QMessageBox::Yes | QMessageBox::No,
+                                        QMessageBox::Question, QMessageBox::No}) ==
+           QMessageBox::Yes;
+}
+
+// The list lies over the body's top edge: it is raised whenever it shows.
+void AttachmentPanel::showList()
 {
     m_list2->show();
+    m_list2->raise();
+}
+
+void AttachmentPanel::addAnother()
+{
+    showList();
     if (m_attachText->text().isEmpty())
         return;
     if (const QString path = pickFile(); !path.isEmpty())
@@ -96,9 +120,20 @@ void AttachmentPanel::dropAll()
 
 void AttachmentPanel::prepareForSend()
 {
+    m_beforeSend = {m_attachCommand->isEnabled(), m_command9->isEnabled(), m_command10->isEnabled(),
+                    m_list2->isVisibleTo(m_window)};
     m_command9->setEnabled(false);
     m_list2->hide();
     m_attachCommand->setEnabled(true);
+}
+
+void AttachmentPanel::restoreAfterFailedSend()
+{
+    m_attachCommand->setEnabled(m_beforeSend.attachEnabled);
+    m_command9->setEnabled(m_beforeSend.addEnabled);
+    m_command10->setEnabled(m_beforeSend.dropEnabled);
+    if (m_beforeSend.listShown)
+        showList();
 }
 
 } // namespace orv

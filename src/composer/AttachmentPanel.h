@@ -42,9 +42,22 @@ public:
     void dropAll();
     // The first step of a send: the list stays as it is, the controls go back to rest.
     void prepareForSend();
+    // A send that did not go leaves the controls as they were before it.
+    void restoreAfterFailedSend();
 
 private:
+    // Which controls were enabled and whether the list showed.
+    struct ControlState {
+        bool attachEnabled = true;
+        bool addEnabled = false;
+        bool dropEnabled = true;
+        bool listShown = false;
+    };
+
     void attachFirst();
+    // Whether a first file may take the place of the files attached now; asks when any are.
+    bool mayReplaceAttachments();
+    void showList();
     void addAnother();
     // The chosen path, or an empty text when the user cancelled or the path was refused.
     QString pickFile();
@@ -57,6 +70,7 @@ private:
     QPushButton *m_command9;
     QPushButton *m_command10;
     QListWidget *m_list2;
+    ControlState m_beforeSend;
 };
 
 } // namespace orv

@@ -130,6 +130,22 @@ bool BackForm::hasUserChanges() const
     return filledState() != m_filledState;
 }
 
+bool BackForm::mayClose()
+{
+    if (!hasUserChanges())
+        return true;
+    return m_app.showMessage(this,
+                             {QStringLiteral("送信していない内容があります。破棄して閉じますか？"),
+                              QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question,
+                              QMessageBox::No}) == QMessageBox::Yes;
+}
+
+void BackForm::closeDiscarding()
+{
+    m_filledState = filledState();
+    close();
+}
+
 void BackForm::PasteAboveQuote()
 {
     const QString pasted = PassThroughClipboard(bodyWithPastedText(clipboardText(), m_quotedBody));
@@ -158,7 +174,7 @@ void BackForm::finishRun(const SendOutcome &outcome)
 {
     // A refused reply was reported in its own box; the window keeps it for another try.
     if (outcome.allSent())
-        close();
+        closeDiscarding();
 }
 
 void OpenReply(App &app, QWidget *parent, const QString &subject, const QString &sender,
@@ -176,7 +192,7 @@ void OpenReply(App &app, QWidget *parent, const QString &subject, const QString 
                 return;
             }
         }
-        open->close();
+        open->closeDiscarding();
     }
     app.forms().get<BackForm>()->fill(subject, sender, body);
     app.forms().show<BackForm>();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/WindowRoles.h"
+
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
@@ -16,8 +18,8 @@ struct SendOutcome;
 
 // The reply window: a lighter compose window that sends without recording. It quotes the
 // message it was opened for, never whatever another window read last, and closes only
-// when the reply went out.
-class BackForm : public QWidget {
+// when the reply went out; a close with an unsent change asks first.
+class BackForm : public QWidget, public ClosingGuard {
     Q_OBJECT
 public:
     static constexpr int kClientWidthTwips = 7170;
@@ -36,6 +38,9 @@ public:
     void fill(const QString &subject, const QString &sender, const QString &body);
     // Whether the user changed anything since the window was filled.
     bool hasUserChanges() const;
+    bool mayClose() override;
+    // Closes without asking: the user already agreed to drop the reply.
+    void closeDiscarding();
 
     void Send();
     // 本文に貼付: the clipboard's text above the quoted message, as one undo step.

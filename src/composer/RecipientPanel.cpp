@@ -6,6 +6,8 @@
 #include "ui/Controls.h"
 #include "ui/Twips.h"
 
+#include <QFileInfo>
+#include <QFileSystemWatcher>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -76,22 +78,53 @@ Status RecipientPanel::fillFromAddressMaster()
 
 Status RecipientPanel::fillFromAddressStore()
 {
+    AddressStore store(m_app.appDir());
     std::vector<AddressRecord> records;
-    const Status read = AddressStore(m_app.appDir()).ReadAll(records);
+    const Status read = store.ReadAll(records);
     fill(std::move(records));
+    watchAddressStore(store.filePath());
     return read;
+}
+
+// A contact registered or deleted in the address book window shows here at once. The
+// folder is watched too: a deletion replaces the file, and a first entry creates it.
+void RecipientPanel::watchAddressStore(const QString &path)
+{
+    if (!m_addressStoreWatcher) {
+        m_addressStoreWatcher = new QFileSystemWatcher(this);
+        const auto reload = [this] { (void)fillFromAddressStore(); };
+        connect(m_addressStoreWatcher, &QFileSystemWatcher::fileChanged, this, reload);
+        connect(m_addressStoreWatcher, &QFileSystemWatcher::directoryChanged, this, reload);
+        m_addressStoreWatcher->addPath(QFileInfo(path).absolutePath());
+    }
+    if (QFileInfo::exists(path) && !m_addressStoreWatcher->files().contains(path))
+        m_addressStoreWatcher->addPath(path);
 }
 
 void RecipientPanel::fill(std::vector<AddressRecord> records)
 {
     m_rows = recipientRows(records);
+    showNames();
+    m_text1->setText(QString::number(m_rows.size()));
+}
+
+void RecipientPanel::showNames()
+{
     m_list1->clear();
+    const QStringList addresses = bulkRecipients(m_rows);
     QStringList names;
     names.reserve(static_cast<qsizetype>(m_rows.size()));
-    for (const RecipientRow &row : m_rows)
-        names.append(row.name());
+    for (size_t row = 0; row < m_rows.size(); ++row) {
+        const bool unsent = m_unsent.contains(addresses.at(static_cast<qsizetype>(row)));
+        names.append(unsent ? unsentMark() + m_rows[row].name() : m_rows[row].name());
+    }
     m_list1->addItems(names);
-    m_text1->setText(QString::number(m_rows.size()));
+}
+
+void RecipientPanel::markUnsent(const QStringList &addresses)
+{
+    m_unsent = addresses;
+    showNames();
 }
 
 void RecipientPanel::pick()

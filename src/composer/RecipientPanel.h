@@ -8,6 +8,7 @@
 
 #include <vector>
 
+class QFileSystemWatcher;
 class QLineEdit;
 class QRadioButton;
 
@@ -43,7 +44,7 @@ public:
 
     // Fills the list from the read-only second address file, as the window does at load.
     Status fillFromAddressMaster();
-    // Fills the list from the address book.
+    // Fills the list from the address book, and again whenever the address book changes.
     Status fillFromAddressStore();
 
     bool isBulk() const;
@@ -53,6 +54,11 @@ public:
     void showBulkColour(bool bulk);
 
     const std::vector<RecipientRow> &rows() const { return m_rows; }
+
+    // Marks the rows whose address did not get the last bulk message, through reloads too;
+    // an empty list takes the marks away.
+    void markUnsent(const QStringList &addresses);
+    static QString unsentMark() { return QStringLiteral("【未送信】"); }
     QList<qint16> RowToRecord() const { return rowToRecord(m_rows); }
 
 signals:
@@ -64,6 +70,8 @@ signals:
 private:
     void fill(std::vector<AddressRecord> records);
     void pick();
+    void watchAddressStore(const QString &path);
+    void showNames();
 
     App &m_app;
     PickList *m_list1;
@@ -72,6 +80,8 @@ private:
     QRadioButton *m_option1;
     QRadioButton *m_option2;
     std::vector<RecipientRow> m_rows;
+    QFileSystemWatcher *m_addressStoreWatcher = nullptr;
+    QStringList m_unsent;
 };
 
 } // namespace orv

@@ -5,7 +5,6 @@
 #include "composer/LineEnds.h"
 #include "composer/RecipientPanel.h"
 #include "composer/WriteFormTexts.h"
-#include "emoticons/KaoForm.h"
 #include "transport/SendRun.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
@@ -14,6 +13,7 @@
 #include "ui/Twips.h"
 #include "ui/TypingLimitedEdit.h"
 
+#include <QApplication>
 #include <QFocusEvent>
 #include <QLabel>
 #include <QScreen>
@@ -174,12 +174,15 @@ void WriteForm::wireCommands()
     connect(m_command7, &QPushButton::clicked, this,
             [this] { m_toText->setPlainText(clipboardText()); });
     connect(m_command11, &QPushButton::clicked, this, &WriteForm::Reset);
-    connect(m_command8, &QPushButton::clicked, this, [this] { m_app.forms().show<KaoForm>(); });
+    connect(m_command8, &QPushButton::clicked, this,
+            [this] { m_app.forms().showRole<EmoticonPaletteRole>(); });
     connect(m_command2, &QPushButton::clicked, this, [this] { m_text4->setText(clipboardText()); });
     connect(m_label7, &ClickableLabel::doubleClicked, this, &WriteForm::enterPasteMode);
     connect(m_recipients, &RecipientPanel::recipientPicked, this,
             [this](const QString &address) { m_toText->setPlainText(address); });
     connect(m_recipients, &RecipientPanel::bulkCancelled, m_toText, &QPlainTextEdit::clear);
+    connect(m_recipients, &RecipientPanel::bulkCancelled, this, &WriteForm::forgetBulkUnsent);
+    connect(m_toText, &TypingLimitedEdit::typingRefused, this, &WriteForm::showToTextFull);
     m_combo1->installEventFilter(this);
 }
 
@@ -198,6 +201,7 @@ void WriteForm::load()
     // A missing file gives an empty list; the panel is out of sight until 宛先 is widened.
     (void)m_recipients->fillFromAddressMaster();
     centreOnScreen(this);
+    m_sentState = editState();
 }
 
 void WriteForm::Reset()
@@ -207,9 +211,47 @@ void WriteForm::Reset()
     m_bodyText->clear();
     m_appliedGreeting.clear();
     m_recipients->clearBulk();
+    forgetBulkUnsent();
     m_attachments->dropAll();
     m_check1->setChecked(false);
     m_recipients->showBulkColour(false);
+}
+
+void WriteForm::forgetBulkUnsent()
+{
+    m_bulkUnsent.clear();
+    m_recipients->markUnsent({});
+}
+
+QString WriteForm::editState() const
+{
+    return m_toText->toPlainText() + u'\n' + m_subjectText->text() + u'\n' +
+           m_bodyText->toPlainText() + u'\n' + m_attachments->attachmentList();
+}
+
+bool WriteForm::mayClose()
+{
+    if (editState() == m_sentState)
+        return true;
+    return m_app.showMessage(this,
+                             {QStringLiteral("送信していない内容があります。破棄して閉じますか？"),
+                              QString(), QMessageBox::Yes | QMessageBox::No, QMessageBox::Question,
+                              QMessageBox::No}) == QMessageBox::Yes;
+}
+
+void WriteForm::insertIntoBody(const QString &text)
+{
+    QTextCursor cursor = m_bodyText->textCursor();
+    cursor.insertText(text);
+    m_bodyText->setTextCursor(cursor);
+}
+
+// Typing stops at the limit; the user hears and reads why.
+void WriteForm::showToTextFull()
+{
+    QApplication::beep();
+    m_label7->setText(QStringLiteral("宛先は%1文字までです。これ以上は入力できません。")
+                          .arg(kTypedRecipientLimit));
 }
 
 void WriteForm::widen()
@@ -283,6 +325,7 @@ void WriteForm::showHelp(const QString &text)
 {
     m_text14->setPlainText(text);
     m_text14->show();
+    m_text14->raise();
 }
 
 } // namespace orv

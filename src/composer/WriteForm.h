@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/ClickableLabel.h"
+#include "ui/WindowRoles.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -21,8 +22,8 @@ struct SendOutcome;
 
 // The compose window. Start-up loads it hidden to clear its fortune box; every New after a
 // close loads it afresh. A send closes it only when every message went out, so nothing
-// typed is lost to a failed send.
-class WriteForm : public QWidget {
+// typed is lost to a failed send, and a close with unsent text asks first.
+class WriteForm : public QWidget, public ComposeBodyRole, public ClosingGuard {
     Q_OBJECT
 public:
     static constexpr int kNormalWidthTwips = 7100;
@@ -48,8 +49,12 @@ public:
     QString recipientText() const;
     QString bodyText() const;
 
-    // 送信: one message to the To field, or in bulk mode one to every row of the list.
+    // 送信: one message to the To field, or in bulk mode one to every entry of the address
+    // book as it stands; after a partial bulk failure, one to each entry that did not get it.
     void Send();
+
+    void insertIntoBody(const QString &text) override;
+    bool mayClose() override;
 
 private:
     void buildControls();
@@ -64,9 +69,13 @@ private:
     void appendToBody(const QString &text);
     void enterPasteMode();
     void showHelp(const QString &text);
+    void showToTextFull();
     bool eventFilter(QObject *watched, QEvent *event) override;
+    // What the user typed or chose, to tell whether anything is left unsent.
+    QString editState() const;
+    void forgetBulkUnsent();
 
-    QStringList sendRecipients() const;
+    QStringList sendRecipients();
     void startRun(const QStringList &recipients);
     void finishRun(const SendOutcome &outcome);
 
@@ -86,6 +95,9 @@ private:
     RecipientPanel *m_recipients;
     QString m_appliedGreeting;
     QPointer<SendRun> m_run;
+    QString m_sentState; // editState() when nothing was left unsent
+    // The bulk recipients that did not get the last message; a retry goes to them alone.
+    QStringList m_bulkUnsent;
 };
 
 } // namespace orv

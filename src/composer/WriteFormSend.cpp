@@ -5,24 +5,44 @@
 #include "composer/RecipientPanel.h"
 #include "composer/WindowSend.h"
 #include "composer/WriteForm.h"
-#include "shell/MainForm.h"
 #include "ui/App.h"
+#include "ui/ClockText.h"
 #include "ui/TypingLimitedEdit.h"
 
 namespace orv {
 
-QStringList WriteForm::sendRecipients() const
+namespace {
+
+// The recipients of `all` that are in `unsent`, in the order of `all`.
+QStringList onlyUnsent(const QStringList &all, const QStringList &unsent)
 {
-    if (m_recipients->isBulk())
-        return bulkRecipients(m_recipients->rows());
-    return {recipientText()};
+    QStringList recipients;
+    for (const QString &recipient : all)
+        if (unsent.contains(recipient))
+            recipients.append(recipient);
+    return recipients;
+}
+
+} // namespace
+
+// A bulk send reads the address book as it stands: a contact deleted while the window was
+// open gets nothing. A retry after a partial failure goes only to those who did not get it.
+QStringList WriteForm::sendRecipients()
+{
+    if (!m_recipients->isBulk())
+        return {recipientText()};
+    if (const Status read = m_recipients->fillFromAddressStore(); !read) {
+        m_app.showMessage(this, {read.error(), QString(), QMessageBox::Ok, QMessageBox::Warning});
+        return {};
+    }
+    const QStringList everyone = bulkRecipients(m_recipients->rows());
+    return m_bulkUnsent.isEmpty() ? everyone : onlyUnsent(everyone, m_bulkUnsent);
 }
 
 void WriteForm::Send()
 {
     if (m_run)
         return;
-    m_attachments->prepareForSend();
     const QStringList recipients = sendRecipients();
     if (recipients.isEmpty()) {
         m_label7->clear();
@@ -32,6 +52,7 @@ void WriteForm::Send()
                            QString(), QMessageBox::Ok, QMessageBox::Warning});
         return;
     }
+    m_attachments->prepareForSend();
     m_label7->setText(QStringLiteral("メールを送信中です。しばらくお待ち下さい。"));
     startRun(recipients);
 }
@@ -50,7 +71,7 @@ void WriteForm::startRun(const QStringList &recipients)
         job.decorateBody = [&random = m_app.random()](const QString &typedBody) {
             return bodyWithDrawnFortune(typedBody, random);
         };
-    job.clockText = [&clock = m_app.clock()] { return MainForm::clockText(clock.now()); };
+    job.clockText = [&clock = m_app.clock()] { return clockText(clock.now()); };
     m_run = startWindowSend(m_app, this, std::move(job), SentHistory::Record,
                             [this](const SendOutcome &outcome) { finishRun(outcome); });
 }
@@ -59,7 +80,17 @@ void WriteForm::finishRun(const SendOutcome &outcome)
 {
     if (outcome.allSent()) {
         m_label7->setText(QStringLiteral("送信完了です。"));
+        m_sentState = editState();
         close();
+        return;
+    }
+    m_attachments->restoreAfterFailedSend();
+    if (m_recipients->isBulk()) {
+        m_bulkUnsent = outcome.unsentRecipients;
+        m_recipients->markUnsent(m_bulkUnsent);
+        m_label7->setText(unsentText(outcome) + QStringLiteral(" 未送信: ") +
+                          m_bulkUnsent.join(QStringLiteral("、")));
+        m_label7->setToolTip(m_bulkUnsent.join(u'\n'));
         return;
     }
     m_label7->setText(unsentText(outcome));

@@ -199,10 +199,18 @@ void KaoForm::savePages(QWidget *messageParent)
                                           QMessageBox::Critical});
 }
 
+// With nothing selected there is nothing to insert: the body and the clipboard stay as they
+// are, and the palette stays open for a selection.
 void KaoForm::Insert(int page)
 {
+    if (!m_boxes[page]->textCursor().hasSelection()) {
+        m_app.showMessage(this, {kHowToInsert, {}, QMessageBox::Ok, QMessageBox::Information});
+        m_boxes[page]->setFocus();
+        return;
+    }
     const QString text = TakeSelection(*m_boxes[page]);
-    InsertIntoComposeBody(m_app, text);
+    if (ComposeBodyRole *compose = m_app.forms().showRole<ComposeBodyRole>())
+        compose->insertIntoBody(text);
     close();
 }
 

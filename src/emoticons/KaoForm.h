@@ -1,6 +1,7 @@
 #pragma once
 
 #include "emoticons/EmoticonPages.h"
+#include "ui/WindowRoles.h"
 
 #include <QWidget>
 
@@ -19,7 +20,7 @@ class App;
 // from which a selection goes into the compose window's body or onto the favourites page.
 // The pages are saved when the palette closes, and also when the program ends with the
 // palette still open.
-class KaoForm : public QWidget {
+class KaoForm : public QWidget, public EmoticonPaletteRole {
     Q_OBJECT
 public:
     explicit KaoForm(App &app);

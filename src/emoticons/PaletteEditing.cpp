@@ -1,7 +1,5 @@
 #include "emoticons/PaletteEditing.h"
 
-#include "composer/WriteForm.h"
-#include "ui/App.h"
 #include "ui/Clipboard.h"
 
 #include <QPlainTextEdit>
@@ -27,11 +25,6 @@ void ReplaceSelection(QPlainTextEdit &box, const QString &text)
     QTextCursor cursor = box.textCursor();
     cursor.insertText(text);
     box.setTextCursor(cursor);
-}
-
-void InsertIntoComposeBody(App &app, const QString &text)
-{
-    ReplaceSelection(*app.forms().show<WriteForm>()->BodyText(), text);
 }
 
 } // namespace orv

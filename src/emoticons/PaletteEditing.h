@@ -6,8 +6,6 @@ class QPlainTextEdit;
 
 namespace orv {
 
-class App;
-
 // Sends the box's selected text through the system clipboard (which keeps it, untrimmed),
 // leaves the box's caret where the selection ended (at the start of the box when nothing
 // was selected), gives the box the focus, and returns the clipboard's text without blanks
@@ -16,9 +14,5 @@ QString TakeSelection(QPlainTextEdit &box);
 
 // Puts `text` in place of the box's selection, or at its caret; the caret ends after it.
 void ReplaceSelection(QPlainTextEdit &box, const QString &text);
-
-// Shows the compose window, loading it when it is closed, and puts `text` in place of its
-// body's selection or at its caret.
-void InsertIntoComposeBody(App &app, const QString &text);
 
 } // namespace orv

@@ -1,18 +1,19 @@
 #include "shell/MainForm.h"
 
 #include "composer/WriteForm.h"
+#include "emoticons/KaoForm.h"
 #include "shell/OptionForm.h"
 #include "shell/SetForm.h"
 #include "shell/Settings.h"
 #include "transport/MailLibrary.h"
 #include "ui/App.h"
+#include "ui/ClockText.h"
 #include "ui/Controls.h"
 #include "ui/PointerMoves.h"
 #include "ui/Twips.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
-#include <QLocale>
 #include <QPainter>
 #include <QRadialGradient>
 
@@ -49,25 +50,18 @@ QPixmap emblem()
     return pixmap;
 }
 
-// The system's long time format without time zone names, which do not fit a date field.
-QString longTimeFormat()
-{
-    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
-    format.remove(QLatin1Char('t'));
-    return format.trimmed();
-}
-
 } // namespace
 
-QString MainForm::clockText(const QDateTime &time)
+void MainForm::bindWindowRoles(Forms &forms)
 {
-    const QLocale locale = QLocale::system();
-    return locale.toString(time.date(), QLocale::ShortFormat) + QStringLiteral("  ") +
-           locale.toString(time.time(), longTimeFormat());
+    forms.bindRole<ComposeBodyRole, WriteForm>();
+    forms.bindRole<EmoticonPaletteRole, KaoForm>();
 }
 
+// Loading the launcher is the program's start-up: the windows find each other from here on.
 MainForm::MainForm(App &app) : m_app(app)
 {
+    bindWindowRoles(app.forms());
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvaine Ver 1.05"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
@@ -122,6 +116,10 @@ void MainForm::buildControls()
     for (const CommandLabel &command : commands)
         command.label = commandLabel(QString::fromUtf16(command.name), command.caption,
                                      command.left, command.top, command.width);
+    // Their leading blanks push these captions to the right edge. Aligned right, a font
+    // wider than the designed one cuts blanks off the left, never the caption's end.
+    for (QLabel *rightHand : {m_label11, m_label4, m_label5})
+        rightHand->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     m_label1->setCursor(Qt::ArrowCursor);
 
     m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);

@@ -12,6 +12,7 @@
 namespace orv {
 
 class App;
+class Forms;
 
 // The launcher: command labels over a picture, the status line, the clock and the tune.
 // Loading it is the program's start-up; closing it ends the program.
@@ -29,8 +30,8 @@ public:
     // Empties the clock box until its next tick, as a receive run leaves it.
     void clearClock();
 
-    // The clock text: the system's short date and long time, joined by two spaces.
-    static QString clockText(const QDateTime &time);
+    // Binds every window role (ui/WindowRoles.h) to the window that plays it.
+    static void bindWindowRoles(Forms &forms);
 
 signals:
     // The main window's commands whose windows and runs live elsewhere.

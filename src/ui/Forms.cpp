@@ -1,11 +1,14 @@
 #include "ui/Forms.h"
 
-#include <QEvent>
+#include "ui/WindowRoles.h"
+
+#include <QCloseEvent>
 
 namespace orv {
 
 // Unloads a window the moment it is closed, so that a reference right after the close
-// (in the same event) loads a fresh window instead of the one being torn down.
+// (in the same event) loads a fresh window instead of the one being torn down. A window
+// that guards its closing is asked first; when it stays, it stays loaded.
 class Forms::CloseWatcher : public QObject {
 public:
     CloseWatcher(Forms &forms, std::type_index type, QWidget *window)
@@ -16,8 +19,13 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override
     {
-        if (event->type() == QEvent::Close)
-            m_forms.unload(m_type);
+        if (event->type() != QEvent::Close)
+            return QObject::eventFilter(watched, event);
+        if (auto *guard = dynamic_cast<ClosingGuard *>(watched); guard && !guard->mayClose()) {
+            event->ignore();
+            return true;
+        }
+        m_forms.unload(m_type);
         return QObject::eventFilter(watched, event);
     }
 

@@ -3,6 +3,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <typeindex>
 #include <unordered_map>
 #include <vector>
@@ -12,8 +13,8 @@ namespace orv {
 class App;
 
 // The program's windows, loaded on first reference (hidden) and unloaded when closed, so
-// that a window shown again after a close starts afresh. The program's windows never
-// refuse a close.
+// that a window shown again after a close starts afresh. A window refuses a close only
+// when it is a ClosingGuard (ui/WindowRoles.h) and the user keeps it open.
 class Forms {
 public:
     explicit Forms(App &app) : m_app(app) {}
@@ -47,6 +48,23 @@ public:
         return window;
     }
 
+    // A window reaches a window of another subsystem, which it may not name, through a role
+    // (ui/WindowRoles.h): the shell binds each role to the window class that plays it.
+    template <typename Role, typename Window> void bindRole()
+    {
+        m_roles[std::type_index(typeid(Role))] = [this]() -> void * {
+            return static_cast<Role *>(show<Window>());
+        };
+    }
+
+    // Shows the window bound to `Role`, loading it when it is not loaded; nullptr while no
+    // window is bound to it.
+    template <typename Role> Role *showRole()
+    {
+        const auto it = m_roles.find(std::type_index(typeid(Role)));
+        return it == m_roles.end() ? nullptr : static_cast<Role *>(it->second());
+    }
+
     // Destroys every loaded window at once, without their closing steps.
     void unloadAll();
 
@@ -59,6 +77,7 @@ private:
 
     App &m_app;
     std::unordered_map<std::type_index, QPointer<QWidget>> m_windows;
+    std::unordered_map<std::type_index, std::function<void *()>> m_roles;
     // Closed windows whose deletion is still pending in the event loop.
     std::vector<QPointer<QWidget>> m_closing;
 };

@@ -11,6 +11,8 @@ namespace orv {
 QMessageBox::StandardButton QtMessageBoxes::show(QWidget *parent, const MessageBoxRequest &request)
 {
     QMessageBox box(request.icon, request.title, request.text, request.buttons, parent);
+    if (request.defaultButton != QMessageBox::NoButton)
+        box.setDefaultButton(request.defaultButton);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

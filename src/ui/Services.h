@@ -18,6 +18,8 @@ struct MessageBoxRequest {
     QString title;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // The button Enter chooses; none leaves it to the platform.
+    QMessageBox::StandardButton defaultButton = QMessageBox::NoButton;
 };
 
 class MessageBoxes {

@@ -33,6 +33,7 @@ void TypingLimitedEdit::keyPressEvent(QKeyEvent *event)
                           event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
     if (addsText && !(event->modifiers() & Qt::ControlModifier) && room() == 0) {
         event->accept();
+        emit typingRefused();
         return;
     }
     QPlainTextEdit::keyPressEvent(event);
@@ -48,13 +49,18 @@ void TypingLimitedEdit::inputMethodEvent(QInputMethodEvent *event)
     QInputMethodEvent cut(event->preeditString(), event->attributes());
     cut.setCommitString(commit.left(room()), event->replacementStart(), event->replacementLength());
     QPlainTextEdit::inputMethodEvent(&cut);
+    emit typingRefused();
 }
 
 void TypingLimitedEdit::insertFromMimeData(const QMimeData *source)
 {
     if (!source->hasText())
         return;
-    insertPlainText(source->text().left(room()));
+    const QString text = source->text();
+    const qsizetype room = this->room();
+    insertPlainText(text.left(room));
+    if (text.size() > room)
+        emit typingRefused();
 }
 
 } // namespace orv

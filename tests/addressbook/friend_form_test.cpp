@@ -361,5 +361,43 @@ TEST_F(AddressBookTest, HelpTextsFollowThePointerOverTheButtons)
         QStringLiteral("\r\n\r\n必要なければ挿入する必要はありません。")));
 }
 
+// Typing stops at the address box's limit: the window says so, and 登録 refuses the cut
+// address instead of storing a 60-character piece of it.
+TEST_F(AddressBookTest, AnAddressCutByTheTypingLimitIsShownFullAndNotRegistered)
+{
+    form().show();
+    QLineEdit *address = box("Text4");
+    const QString typed =
+        QStringLiteral("taro.yamada.") + QString(55, u'x') + QStringLiteral("@ex.jp");
+    ASSERT_GT(typed.size(), 60);
+    QTest::keyClicks(address, typed);
+    EXPECT_EQ(address->text(), typed.left(60));
+    EXPECT_EQ(status(),
+              QStringLiteral("メールアドレスは60文字までです。これ以上は入力できません。"));
+
+    click("Command3");
+    EXPECT_EQ(rowCount(), 0);
+    EXPECT_EQ(storeBytes(), QByteArray()) << "nothing cut is stored";
+    ASSERT_FALSE(messagesShown().isEmpty());
+    EXPECT_TRUE(messagesShown().back().contains(u"60文字で切れている"));
+
+    // An address the user puts right again registers.
+    address->clear();
+    QTest::keyClicks(address, QStringLiteral("taro@ex.jp"));
+    click("Command3");
+    EXPECT_EQ(rowCount(), 1);
+}
+
+// A long address handed over by the program is whole, and registering it is not typing.
+TEST_F(AddressBookTest, ALongAddressSetByTheProgramIsNotTakenForACutOne)
+{
+    const QString handedOver = QString(70, u'a') + QStringLiteral("@example.jp");
+    box("Text4")->setText(handedOver);
+    QTest::keyClick(box("Text4"), Qt::Key_Return);
+    click("Command3");
+    ASSERT_EQ(rowCount(), 1);
+    EXPECT_EQ(cell(0, 0).trimmed(), handedOver);
+}
+
 } // namespace
 } // namespace orv::test

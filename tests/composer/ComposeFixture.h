@@ -3,11 +3,13 @@
 #include "composer/AttachmentPanel.h"
 #include "composer/RecipientPanel.h"
 #include "composer/WriteForm.h"
+#include "shell/MainForm.h"
 #include "store/AddressStore.h"
 #include "support/TestApp.h"
 #include "support/Widgets.h"
 #include "ui/TypingLimitedEdit.h"
 
+#include <QDir>
 #include <QListWidget>
 #include <QPointer>
 #include <QTest>
@@ -27,6 +29,7 @@ protected:
     explicit ComposeFixture(std::unique_ptr<MailLibrary> mail = nullptr)
         : m_test(true, std::move(mail))
     {
+        MainForm::bindWindowRoles(app().forms());
     }
 
     App &app() { return *m_test.app; }
@@ -52,6 +55,32 @@ protected:
     void addToAddressBook(const QString &name, const QString &address)
     {
         ASSERT_TRUE(AddressStore(app().appDir()).Append(name, address).ok());
+    }
+
+    // Deletes entry `number` (from 1) of the address book, as its window does.
+    void deleteFromAddressBook(int number)
+    {
+        AddressStore store(app().appDir());
+        AddressRecord record;
+        ASSERT_TRUE(store.Read(number, record).ok());
+        ASSERT_TRUE(store.MarkDeleted(number, record).ok());
+        ASSERT_TRUE(store.Compact().ok());
+    }
+
+    // Closes the window; `answer` goes to the question about unsent text, when one comes.
+    void closeAnswering(QMessageBox::StandardButton answer)
+    {
+        m_test.messageBoxes->answer(answer);
+        m_form->close();
+    }
+
+    // A path in the build's screenshot folder, for a person to look at after a test run.
+    static QString screenshot(const QString &name)
+    {
+        const QString folder =
+            QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
+        QDir().mkpath(folder);
+        return folder + u'/' + name;
     }
 
     std::vector<QString> boxTexts() const

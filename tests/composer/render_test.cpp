@@ -9,16 +9,7 @@
 namespace orv::test {
 namespace {
 
-class ComposeRender : public ComposeFixture {
-protected:
-    static QString screenshot(const QString &name)
-    {
-        const QString folder =
-            QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
-        QDir().mkpath(folder);
-        return folder + u'/' + name;
-    }
-};
+class ComposeRender : public ComposeFixture {};
 
 // The windows as a user sees them, for a person to look at after a test run.
 TEST_F(ComposeRender, WindowsRenderWithTheirJapaneseText)

@@ -109,8 +109,8 @@ TEST_F(Reply, PasteQuotesTheMessageTheReplyWasOpenedForAndCanBeUndone)
     reply->PasteAboveQuote();
     EXPECT_EQ(reply->BodyText()->toPlainText(), QStringLiteral("XYZ\n\n\n\nHello"));
     EXPECT_EQ(clipboardText(), QStringLiteral("XYZ\r\n\r\n\r\n\rHello"));
-    reply->BodyText()->undo();
-    EXPECT_EQ(reply->BodyText()->toPlainText(), QStringLiteral("typed"));
+    QTest::keyClick(reply->BodyText(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(reply->BodyText()->toPlainText(), QStringLiteral("typed")) << "Ctrl+Z brings it back";
 
     putOnClipboard(QString());
     reply->PasteAboveQuote();
@@ -172,6 +172,32 @@ TEST_F(Reply, ARefusedReplyKeepsTheWindowAndAnInjectedSenderReachesNoOne)
         EXPECT_FALSE(mail.recipients.join(u',').contains(u"evil"));
         EXPECT_FALSE(mail.data.contains("\r\nBcc:"));
     }
+}
+
+TEST_F(Reply, ClosingAChangedReplyAsksAndNoKeepsIt)
+{
+    BackForm *reply =
+        openReply(QStringLiteral("予定"), QStringLiteral("a@example.jp"), QStringLiteral("本文"));
+    reply->BodyText()->setPlainText(QStringLiteral("書きかけの返事"));
+    fixture().messageBoxes->answer(QMessageBox::No);
+    QTest::mouseClick(test::control<QPushButton>(reply, QStringLiteral("Command3")),
+                      Qt::LeftButton); // 送信中止
+    ASSERT_EQ(boxTexts().size(), 1u);
+    EXPECT_EQ(fixture().messageBoxes->shown[0].text,
+              u"送信していない内容があります。破棄して閉じますか？");
+    ASSERT_FALSE(m_reply.isNull());
+    EXPECT_TRUE(reply->isVisible());
+    EXPECT_EQ(reply->BodyText()->toPlainText(), u"書きかけの返事");
+
+    fixture().messageBoxes->answer(QMessageBox::Yes);
+    reply->close();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_reply.isNull(); }));
+    EXPECT_FALSE(app().forms().isLoaded<BackForm>());
+
+    openReply(QStringLiteral("予定"), QStringLiteral("a@example.jp"), QStringLiteral("本文"));
+    m_reply->close();
+    EXPECT_TRUE(QTest::qWaitFor([this] { return m_reply.isNull(); }));
+    EXPECT_EQ(boxTexts().size(), 2u) << "an unchanged reply closes without asking";
 }
 
 TEST_F(Reply, ASecondReplyAsksBeforeReplacingChangedText)

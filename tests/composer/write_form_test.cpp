@@ -1,5 +1,6 @@
 #include "ComposeFixture.h"
 
+#include "composer/BackForm.h"
 #include "composer/WriteFormTexts.h"
 #include "emoticons/KaoForm.h"
 #include "ui/Clipboard.h"
@@ -293,14 +294,113 @@ TEST_F(ComposeWindow, TheEmoticonButtonOpensThePaletteBesideTheWindow)
     EXPECT_TRUE(w->isVisible());
 }
 
-TEST_F(ComposeWindow, ClosingDiscardsWhatWasTypedAndStopSendsNothing)
+TEST_F(ComposeWindow, ClosingWithUnsentTextAsksAndNoKeepsTheWindow)
 {
     WriteForm *w = open();
     w->BodyText()->setPlainText(QStringLiteral("下書き"));
+    fixture().messageBoxes->answer(QMessageBox::No);
+    click(u"Command3");
+    ASSERT_EQ(boxTexts().size(), 1u);
+    const MessageBoxRequest &question = fixture().messageBoxes->shown.back();
+    EXPECT_EQ(question.text, u"送信していない内容があります。破棄して閉じますか？");
+    EXPECT_EQ(question.defaultButton, QMessageBox::No);
+    EXPECT_TRUE(isOpen());
+    EXPECT_TRUE(w->isVisible());
+    EXPECT_EQ(app().forms().get<WriteForm>(), w) << "a kept window stays loaded";
+    EXPECT_EQ(w->BodyText()->toPlainText(), u"下書き");
+
+    // The close box asks the same question; Yes discards and a New starts afresh.
+    fixture().messageBoxes->answer(QMessageBox::Yes);
+    w->close();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !isOpen(); }));
+    EXPECT_EQ(boxTexts().size(), 2u);
+    EXPECT_TRUE(open()->BodyText()->toPlainText().isEmpty());
+}
+
+TEST_F(ComposeWindow, StopWithNothingTypedOrAfterClearClosesWithoutAsking)
+{
+    open();
+    click(u"Command3");
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !isOpen(); }));
+    WriteForm *w = open();
+    w->SubjectText()->setText(QStringLiteral("件名"));
+    click(u"Command11"); // クリア
     click(u"Command3");
     ASSERT_TRUE(QTest::qWaitFor([this] { return !isOpen(); }));
     EXPECT_TRUE(boxTexts().empty());
-    EXPECT_TRUE(open()->BodyText()->toPlainText().isEmpty());
+}
+
+// The widget found at the centre of the shown list is the list: it is not behind the body.
+void expectListOnTop(QWidget *window, QListWidget *list, const QString &picture)
+{
+    ASSERT_TRUE(list->isVisible());
+    QWidget *hit = window->childAt(list->geometry().center());
+    EXPECT_TRUE(hit == list || list->isAncestorOf(hit))
+        << (hit ? hit->objectName().toStdString() : "nothing");
+    EXPECT_TRUE(window->grab().save(picture));
+}
+
+TEST_F(ComposeWindow, TheAttachmentListLiesOnTopOfTheBodyInBothWindows)
+{
+    WriteForm *w = open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    fixture().fileDialogs->openAnswers = {QStringLiteral("/tmp/見積書.pdf"),
+                                          QStringLiteral("/tmp/b.txt")};
+    w->attachments().AttachCommand()->click();
+    w->attachments().Command9()->click(); // 追加
+    EXPECT_EQ(w->attachments().List2()->count(), 2);
+    expectListOnTop(w, w->attachments().List2(),
+                    screenshot(QStringLiteral("WriteFormAttachments.png")));
+
+    OpenReply(app(), nullptr, QStringLiteral("件名"), QStringLiteral("a@example.jp"),
+              QStringLiteral("本文"));
+    BackForm *reply = app().forms().get<BackForm>();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(reply));
+    fixture().fileDialogs->openAnswers = {QStringLiteral("/tmp/a.txt"),
+                                          QStringLiteral("/tmp/b.txt")};
+    reply->attachments().AttachCommand()->click();
+    reply->attachments().Command9()->click();
+    expectListOnTop(reply, reply->attachments().List2(),
+                    screenshot(QStringLiteral("BackFormAttachments.png")));
+}
+
+// A first file picked while files are attached would replace them all: it asks first.
+TEST_F(ComposeWindow, PickingAFirstFileOverAttachedFilesAsksBeforeReplacingThem)
+{
+    WriteForm *w = open();
+    AttachmentPanel &panel = w->attachments();
+    fixture().fileDialogs->openAnswers = {
+        QStringLiteral("/tmp/a.txt"), QStringLiteral("/tmp/b.txt"), QStringLiteral("/tmp/c.txt")};
+    panel.AttachCommand()->click();
+    panel.Command9()->click();
+    ASSERT_EQ(panel.attachmentList(), u"/tmp/a.txt,/tmp/b.txt");
+    // The controls as a send leaves them while it runs: the first-file button enabled.
+    panel.prepareForSend();
+    ASSERT_TRUE(panel.AttachCommand()->isEnabled());
+
+    fixture().messageBoxes->answer(QMessageBox::No);
+    panel.AttachCommand()->click();
+    ASSERT_EQ(boxTexts().size(), 1u);
+    EXPECT_TRUE(boxTexts()[0].contains(u"2 件"));
+    EXPECT_EQ(fixture().messageBoxes->shown[0].defaultButton, QMessageBox::No);
+    EXPECT_EQ(panel.attachmentList(), u"/tmp/a.txt,/tmp/b.txt") << "No keeps them";
+    EXPECT_EQ(fixture().fileDialogs->openAnswers.size(), 1u) << "no file dialog after No";
+
+    fixture().messageBoxes->answer(QMessageBox::Yes);
+    panel.AttachCommand()->click();
+    EXPECT_EQ(panel.attachmentList(), u"/tmp/c.txt");
+    EXPECT_EQ(panel.List2()->count(), 1);
+}
+
+// The To box stops typing at its limit, with a sound and a status line instead of silence.
+TEST_F(ComposeWindow, TheFullToBoxSaysSo)
+{
+    WriteForm *w = open();
+    QTest::keyClicks(w->ToText(), QString(60, u'a'));
+    EXPECT_TRUE(w->Label7()->text().isEmpty());
+    QTest::keyClicks(w->ToText(), QStringLiteral("@example.jp"));
+    EXPECT_EQ(w->ToText()->toPlainText(), QString(60, u'a'));
+    EXPECT_EQ(text(w->Label7()->text()), "宛先は60文字までです。これ以上は入力できません。");
 }
 
 } // namespace

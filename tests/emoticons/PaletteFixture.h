@@ -2,6 +2,7 @@
 
 #include "emoticons/EmoticonPages.h"
 #include "emoticons/KaoForm.h"
+#include "shell/MainForm.h"
 #include "support/TestApp.h"
 #include "support/Widgets.h"
 
@@ -25,6 +26,8 @@ namespace orv::test {
 // The palette on a fresh program whose "\顔文字データ" holds the installed pages.
 class PaletteTest : public ::testing::Test {
 protected:
+    PaletteTest() { MainForm::bindWindowRoles(t.app->forms()); }
+
     void TearDown() override
     {
         EXPECT_TRUE(t.messageBoxes->answers.empty()) << "unused message box answers";

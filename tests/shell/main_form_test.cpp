@@ -5,6 +5,7 @@
 #include "shell/Settings.h"
 #include "support/TestApp.h"
 #include "support/Widgets.h"
+#include "ui/ClockText.h"
 
 #include <QDir>
 #include <QFontDatabase>
@@ -189,7 +190,7 @@ TEST_F(MainFormTest, ClockTicksEverySecondWithDateAndTimeJoinedByTwoSpaces)
     EXPECT_TRUE(timer->isActive());
     QSignalSpy ticks(timer, &QTimer::timeout);
     ASSERT_TRUE(ticks.wait(2000));
-    EXPECT_EQ(clock->text(), MainForm::clockText(fixture.clock->time));
+    EXPECT_EQ(clock->text(), clockText(fixture.clock->time));
     EXPECT_TRUE(clock->text().contains(QStringLiteral("  ")));
     EXPECT_TRUE(clock->text().contains(QStringLiteral("05:07")) ||
                 clock->text().contains(QStringLiteral("5:07")))
@@ -261,6 +262,25 @@ TEST_F(MainFormTest, RendersWithJapaneseGlyphs)
         QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
     QDir().mkpath(folder);
     EXPECT_TRUE(shot.save(folder + QStringLiteral("/MainForm.png")));
+}
+
+// Every command label shows its whole caption at the designed size: what does not fit is
+// leading blanks, never a word.
+TEST_F(MainFormTest, EveryCaptionShowsWhole)
+{
+    start();
+    form->show();
+    for (const char *name : {"Label1", "Label8", "Label9", "Label10", "Label7", "Label6", "Label13",
+                             "Label14", "Label11", "Label4", "Label5"}) {
+        auto *label = control<QLabel>(form.get(), QLatin1String(name));
+        const QString words = label->text().trimmed();
+        const int room = label->contentsRect().width();
+        const int needed = label->fontMetrics().horizontalAdvance(words);
+        EXPECT_LE(needed, room) << name;
+        if (label->fontMetrics().horizontalAdvance(label->text()) > room) {
+            EXPECT_TRUE(label->alignment() & Qt::AlignRight) << name << " would cut its caption";
+        }
+    }
 }
 
 } // namespace
