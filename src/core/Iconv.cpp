@@ -88,8 +88,10 @@ std::optional<QByteArray> Iconv::convertStrictly(QByteArrayView input)
 }
 
 QByteArray Iconv::convertLeniently(QByteArrayView input, QByteArrayView replacement,
-                                   InvalidLength invalidLength)
+                                   InvalidLength invalidLength, qsizetype *replaced)
 {
+    if (replaced)
+        *replaced = 0;
     if (!isValid())
         return {};
     reset();
@@ -115,6 +117,8 @@ QByteArray Iconv::convertLeniently(QByteArrayView input, QByteArrayView replacem
         in += skip;
         inLeft -= static_cast<size_t>(skip);
         out.append(replacement);
+        if (replaced)
+            ++*replaced;
         reset();
     }
     return out.take();
@@ -134,13 +138,20 @@ qsizetype iconvOneByte(QByteArrayView)
 qsizetype iconvUtf8Sequence(QByteArrayView rest)
 {
     const auto lead = static_cast<unsigned char>(rest.front());
+    qsizetype announced = 1;
     if ((lead & 0xE0) == 0xC0)
-        return 2;
-    if ((lead & 0xF0) == 0xE0)
-        return 3;
-    if ((lead & 0xF8) == 0xF0)
-        return 4;
-    return 1;
+        announced = 2;
+    else if ((lead & 0xF0) == 0xE0)
+        announced = 3;
+    else if ((lead & 0xF8) == 0xF0)
+        announced = 4;
+    // A sequence cut short ends where its continuation bytes end: what follows is the
+    // next character, not part of the broken one.
+    qsizetype length = 1;
+    while (length < announced && length < rest.size() &&
+           (static_cast<unsigned char>(rest[length]) & 0xC0) == 0x80)
+        ++length;
+    return length;
 }
 
 } // namespace orv

@@ -26,10 +26,11 @@ public:
     std::optional<QByteArray> convertStrictly(QByteArrayView input);
 
     // Lenient: an input sequence that does not convert (unmappable, broken or cut off) is
-    // skipped, `invalidLength` bytes of it, and `replacement` is written in its place.
+    // skipped, `invalidLength` bytes of it, and `replacement` is written in its place;
+    // `replaced`, when given, counts the replacements.
     using InvalidLength = qsizetype (*)(QByteArrayView rest);
     QByteArray convertLeniently(QByteArrayView input, QByteArrayView replacement,
-                                InvalidLength invalidLength);
+                                InvalidLength invalidLength, qsizetype *replaced = nullptr);
 
 private:
     void reset();
@@ -41,7 +42,7 @@ private:
 std::optional<QByteArray> convertStrictly(QByteArrayView input, const char *to, const char *from);
 
 // Lengths of a sequence that does not convert, for the lenient mode: one byte, or the
-// whole UTF-8 sequence its first byte announces.
+// UTF-8 sequence its first byte announces, as far as its continuation bytes go.
 qsizetype iconvOneByte(QByteArrayView rest);
 qsizetype iconvUtf8Sequence(QByteArrayView rest);
 

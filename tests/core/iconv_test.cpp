@@ -61,6 +61,15 @@ TEST(Iconv, LenientModeReplacesWhatDoesNotConvertAndGoesOn)
               replacement + "a" + utf8(u"あ") + replacement)
         << "invalid byte, then a character cut off at the end";
 
+    Iconv utf8("UTF-8", "UTF-8");
+    qsizetype replaced = -1;
+    EXPECT_EQ(utf8.convertLeniently(QByteArray("\xE3\x81"
+                                               "a\xFF"),
+                                    replacement, iconvUtf8Sequence, &replaced),
+              replacement + "a" + replacement)
+        << "a sequence cut short ends where its continuation bytes end";
+    EXPECT_EQ(replaced, 2);
+
     Iconv unknown("UTF-8", "NO-SUCH-CHARSET");
     EXPECT_FALSE(unknown.isValid());
     EXPECT_EQ(unknown.convertLeniently("abc", replacement, iconvOneByte), QByteArray());
