@@ -74,9 +74,14 @@ QString shortened(const QString &name)
 
 // What a decoder could not read says nothing: a name that was little more than that (its
 // extension, blanks, dots) is no name.
+bool isUnreadableMark(QChar c)
+{
+    return c == QChar::ReplacementCharacter || c == u'\u3013';
+}
+
 bool hasReadableBase(const QString &decoded)
 {
-    if (!decoded.contains(QChar::ReplacementCharacter))
+    if (std::none_of(decoded.begin(), decoded.end(), isUnreadableMark))
         return true;
     const qsizetype dot = decoded.lastIndexOf(u'.');
     const QString base = dot < 0 ? decoded : decoded.left(dot);
@@ -93,7 +98,8 @@ QString numberedName(const QString &name, int number)
 
 QString safeFileName(const QString &untrusted, const QString &fallback)
 {
-    QString name = withoutPathParts(untrusted);
+    // Composed, as every program shows and compares names: "デ" is one character on disk.
+    QString name = withoutPathParts(untrusted.normalized(QString::NormalizationForm_C));
     if (!hasReadableBase(name))
         return fallback;
     name.remove(QChar::ReplacementCharacter);

@@ -8,11 +8,11 @@
 // Attachment names come from the sender and are not to be trusted.
 namespace orv::mime::attachments {
 
-// A name that is safe as one file in one folder: path parts ("a/../b"), control
+// A name that is safe as one file in one folder, composed (NFC): path parts ("a/../b"), control
 // characters and the characters a file name cannot hold are replaced, leading dots and
 // trailing dots and blanks go, and an overlong name is shortened keeping its extension.
 // `fallback` is used when nothing usable is left (only characters a decoder could not
-// read, blanks, dots or replaced characters).
+// read, "〓" or "�", blanks, dots or replaced characters).
 QString safeFileName(const QString &untrusted, const QString &fallback);
 
 // Writes `bytes` as a new file `name` in `folder`, never over an existing file: when the

@@ -80,13 +80,51 @@ QString tidyLines(const QString &text)
     return lines.join(QStringLiteral("\r\n"));
 }
 
-} // namespace
-
-QString htmlToPlainText(const QString &html)
+const QRegularExpression &hiddenBlock()
 {
     static const QRegularExpression hidden(
         QStringLiteral("<(script|style|head|title)\\b.*?</\\1\\s*>|<!--.*?-->"),
         QRegularExpression::CaseInsensitiveOption | QRegularExpression::DotMatchesEverythingOption);
+    return hidden;
+}
+
+} // namespace
+
+qsizetype completeHtmlLength(const QString &html)
+{
+    static const QRegularExpression hiddenStart(
+        QStringLiteral("<(script|style|head|title)\\b|<!--"),
+        QRegularExpression::CaseInsensitiveOption);
+    // A hidden block that starts between the complete ones does not end in `html`.
+    qsizetype end = html.size();
+    qsizetype from = 0;
+    auto blocks = hiddenBlock().globalMatch(html);
+    for (;;) {
+        const bool more = blocks.hasNext();
+        const QRegularExpressionMatch block = more ? blocks.next() : QRegularExpressionMatch();
+        const qsizetype gapEnd = more ? block.capturedStart() : html.size();
+        const QRegularExpressionMatch open = hiddenStart.match(html, from);
+        if (open.hasMatch() && open.capturedStart() < gapEnd) {
+            end = open.capturedStart();
+            break;
+        }
+        if (!more)
+            break;
+        from = block.capturedEnd();
+    }
+    // Nor does a tag whose ">" is still to come.
+    const qsizetype lastOpen = end > 0 ? html.lastIndexOf(u'<', end - 1) : -1;
+    if (lastOpen >= 0) {
+        const qsizetype close = html.indexOf(u'>', lastOpen);
+        if (close < 0 || close >= end)
+            end = lastOpen;
+    }
+    return end;
+}
+
+QString htmlToPlainText(const QString &html)
+{
+    const QRegularExpression &hidden = hiddenBlock();
     static const QRegularExpression lineBreak(QStringLiteral("<br\\b[^>]*>"),
                                               QRegularExpression::CaseInsensitiveOption);
     // A row starts a line; its end tag adds none, so rows are not a blank line apart.

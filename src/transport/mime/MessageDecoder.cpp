@@ -6,6 +6,9 @@
 #include "transport/mime/GMimeSupport.h"
 #include "transport/mime/HeaderText.h"
 #include "transport/mime/HtmlText.h"
+#include "transport/mime/PartContent.h"
+
+#include "store/MailRecord.h"
 
 #include <QFile>
 #include <QStringList>
@@ -19,22 +22,85 @@ using nmail::kAttachmentsWritten;
 using nmail::kNoAttachments;
 using nmail::kSplitMessageIncomplete;
 
-QString withCrLf(QString text)
+// Characters of decoded body text that can reach a record's body field: each character
+// takes at least one byte there, and the margin covers blanks the record trims.
+constexpr qsizetype kBodyCharacters = MailRecord::kBodyWidth + 256;
+// Raw bytes read first for that many characters; fourfold more each time they fall short.
+constexpr qsizetype kFirstPrefixBytes = 4 * kBodyCharacters;
+
+// One pass, whatever the size: every line ends in CR LF.
+QString withCrLf(const QString &text)
 {
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    text.replace(u'\r', u'\n');
-    text.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
-    return text;
+    QString out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    const QChar *begin = text.constData();
+    const qsizetype size = text.size();
+    qsizetype runStart = 0;
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar c = begin[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        out.append(begin + runStart, i - runStart);
+        out += QStringLiteral("\r\n");
+        if (c == u'\r' && i + 1 < size && begin[i + 1] == u'\n')
+            ++i;
+        runStart = i + 1;
+    }
+    out.append(begin + runStart, size - runStart);
+    return out;
 }
 
-QByteArray transferDecodedContent(GMimePart *part)
+bool isRecordBlank(QChar c)
 {
-    GMimeDataWrapper *content = g_mime_part_get_content(part);
-    if (!content)
-        return {};
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new());
-    g_mime_data_wrapper_write_to_stream(content, stream.get());
-    return memoryStreamBytes(stream.get());
+    return c == u' ' || c == QChar::Nbsp;
+}
+
+// The record keeps a body from its first to its last character that is not blank.
+bool fillsBodyField(const QString &text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isRecordBlank(text[begin]))
+        ++begin;
+    while (end > begin && isRecordBlank(text[end - 1]))
+        --end;
+    return end - begin > kBodyCharacters;
+}
+
+// The text of the first bytes of something long, as much as can reach the body field:
+// `prefix(limit)` gives at most `limit` bytes and whether they are all there is, `textOf`
+// reads them (a prefix that is not all cut at a line end). While its text could not fill
+// the field, with `before` in front of it, a prefix four times as long is read again:
+// time and memory stay in proportion to what is kept, not to the message.
+template <typename Prefix, typename TextOf>
+QString textOfPrefix(Prefix prefix, TextOf textOf, const QString &before)
+{
+    for (qsizetype limit = kFirstPrefixBytes;; limit *= 4) {
+        const ContentPrefix bytes = prefix(limit);
+        if (bytes.complete)
+            return textOf(QByteArrayView(bytes.bytes), true);
+        QString text = textOf(untilLastLineEnd(bytes.bytes), false);
+        if (fillsBodyField(before + text))
+            return text;
+    }
+}
+
+ContentPrefix prefixOfBytes(QByteArrayView bytes, qsizetype limit)
+{
+    if (bytes.size() <= limit)
+        return {bytes.toByteArray(), true};
+    return {bytes.first(limit).toByteArray(), false};
+}
+
+// Text in no known charset, as the body of a message without structure or a fragment.
+template <typename Prefix> QString unlabelledText(Prefix prefix, const QString &before)
+{
+    return textOfPrefix(
+        prefix,
+        [](QByteArrayView bytes, bool) {
+            return charsets::fittedToCp932(withCrLf(charsets::decode(bytes.toByteArray(), {})));
+        },
+        before);
 }
 
 QByteArray objectBytes(GMimeObject *object)
@@ -65,20 +131,49 @@ QString declaredFileName(GMimeObject *object)
     return headers::parameter(rawHeaderValue(object, "Content-Type"), "name").value_or(QString());
 }
 
-QString partText(GMimePart *part)
+QByteArray charsetOf(const QByteArray &contentType)
 {
-    const QByteArray contentType = rawHeaderValue(GMIME_OBJECT(part), "Content-Type");
-    const QByteArray charset =
-        headers::parameter(contentType, "charset").value_or(QString()).toLatin1();
-    const QString text = withCrLf(charsets::decode(transferDecodedContent(part), charset));
-    const auto parameterIs = [&contentType](const char *name, const char *value) {
-        return headers::parameter(contentType, name)
-                   .value_or(QString())
-                   .compare(QLatin1String(value), Qt::CaseInsensitive) == 0;
-    };
-    if (!hasMimeType(GMIME_OBJECT(part), "text", "plain") || !parameterIs("format", "flowed"))
-        return text;
-    return unflowed(text, parameterIs("delsp", "yes"));
+    return headers::parameter(contentType, "charset").value_or(QString()).toLatin1();
+}
+
+bool parameterIs(const QByteArray &contentType, const char *name, const char *value)
+{
+    return headers::parameter(contentType, name)
+               .value_or(QString())
+               .compare(QLatin1String(value), Qt::CaseInsensitive) == 0;
+}
+
+bool isReadableText(GMimeObject *object)
+{
+    return hasMimeType(object, "text", "plain") || hasMimeType(object, "text", "html");
+}
+
+// A text part's bytes as the body shows them: plain text (unflowed when sent flowed) or
+// HTML turned into plain text. A prefix that is not all of the part stops before an
+// unfinished tag, so that its text is the start of the whole part's text.
+QString textOfPart(GMimeObject *part, QByteArrayView bytes, bool complete)
+{
+    const QByteArray contentType = rawHeaderValue(part, "Content-Type");
+    QString text = charsets::decode(bytes.toByteArray(), charsetOf(contentType));
+    if (hasMimeType(part, "text", "html")) {
+        if (!complete)
+            text.truncate(completeHtmlLength(text));
+        return charsets::fittedToCp932(htmlToPlainText(text));
+    }
+    text = withCrLf(text);
+    if (hasMimeType(part, "text", "plain") && parameterIs(contentType, "format", "flowed"))
+        text = unflowed(text, parameterIs(contentType, "delsp", "yes"));
+    return charsets::fittedToCp932(text);
+}
+
+// As much of a text part as can reach the body field after `before`.
+QString partText(GMimePart *part, const QString &before)
+{
+    return textOfPrefix([part](qsizetype limit) { return decodedContentPrefix(part, limit); },
+                        [part](QByteArrayView bytes, bool complete) {
+                            return textOfPart(GMIME_OBJECT(part), bytes, complete);
+                        },
+                        before);
 }
 
 QString generatedName(GMimeObject *object, int number)
@@ -99,6 +194,7 @@ QString generatedName(GMimeObject *object, int number)
 }
 
 // Walks a parsed message: text parts become the body, every other leaf an attachment file.
+// Text that cannot reach the record's body field is not decoded.
 class MessageExpander {
 public:
     explicit MessageExpander(const QString &folder) : m_folder(folder) {}
@@ -107,8 +203,10 @@ public:
     {
         if (GMIME_IS_MESSAGE_PARTIAL(object)) {
             m_incomplete = true;
-            m_bodyParts.append(
-                withCrLf(charsets::decode(transferDecodedContent(GMIME_PART(object)), {})));
+            GMimePart *fragment = GMIME_PART(object);
+            addBodyPart(unlabelledText(
+                [fragment](qsizetype limit) { return decodedContentPrefix(fragment, limit); },
+                bodySoFar()));
         } else if (GMIME_IS_MULTIPART(object)) {
             visitMultipart(GMIME_MULTIPART(object));
         } else if (GMIME_IS_MESSAGE_PART(object)) {
@@ -119,7 +217,7 @@ public:
         }
     }
 
-    QString body() const { return m_bodyParts.join(QStringLiteral("\r\n")); }
+    QString body() const { return m_body; }
     QStringList writtenPaths() const { return m_writtenPaths; }
 
     int result(QString *error) const
@@ -141,40 +239,77 @@ public:
 private:
     void visitMultipart(GMimeMultipart *multipart)
     {
-        const int count = g_mime_multipart_get_count(multipart);
         if (hasMimeType(GMIME_OBJECT(multipart), "multipart", "alternative")) {
-            if (GMimeObject *best = bestAlternative(multipart))
-                visit(best);
+            visitAlternatives(multipart);
             return;
         }
+        const int count = g_mime_multipart_get_count(multipart);
         for (int i = 0; i < count; ++i)
             visit(g_mime_multipart_get_part(multipart, i));
     }
 
-    // Plain text when the sender offers it, else the first alternative (HTML, or a
-    // multipart/related holding the HTML and its pictures).
-    static GMimeObject *bestAlternative(GMimeMultipart *alternative)
+    // Plain text when the sender offers it, else the other alternatives in their order (HTML,
+    // or a multipart/related holding the HTML and its pictures); an alternative that holds no
+    // text gives way to the next.
+    void visitAlternatives(GMimeMultipart *alternative)
     {
+        const QList<GMimeObject *> candidates = alternativesByPreference(alternative);
+        for (GMimeObject *candidate : candidates) {
+            if (m_full || !isBodyText(candidate)) {
+                visit(candidate);
+                return;
+            }
+            const QString text = partText(GMIME_PART(candidate), bodySoFar());
+            if (!text.trimmed().isEmpty()) {
+                addBodyPart(text);
+                return;
+            }
+        }
+        if (!candidates.isEmpty())
+            visit(candidates.front());
+    }
+
+    static QList<GMimeObject *> alternativesByPreference(GMimeMultipart *alternative)
+    {
+        QList<GMimeObject *> plain;
+        QList<GMimeObject *> others;
         const int count = g_mime_multipart_get_count(alternative);
         for (int i = 0; i < count; ++i) {
             GMimeObject *candidate = g_mime_multipart_get_part(alternative, i);
-            if (hasMimeType(candidate, "text", "plain") && !isMarkedAsAttachment(candidate))
-                return candidate;
+            const bool isPlain =
+                hasMimeType(candidate, "text", "plain") && !isMarkedAsAttachment(candidate);
+            (isPlain ? plain : others).append(candidate);
         }
-        return count > 0 ? g_mime_multipart_get_part(alternative, 0) : nullptr;
+        return plain + others;
+    }
+
+    static bool isBodyText(GMimeObject *object)
+    {
+        return GMIME_IS_PART(object) && !GMIME_IS_MESSAGE_PARTIAL(object) &&
+               isReadableText(object) && !isMarkedAsAttachment(object) &&
+               declaredFileName(object).isEmpty();
     }
 
     void visitLeaf(GMimePart *part)
     {
         GMimeObject *object = GMIME_OBJECT(part);
-        const bool readable =
-            hasMimeType(object, "text", "plain") || hasMimeType(object, "text", "html");
-        if (!readable || isMarkedAsAttachment(object) || !declaredFileName(object).isEmpty()) {
-            saveAttachment(object, transferDecodedContent(part));
+        if (!isBodyText(object)) {
+            saveAttachment(object, decodedContent(part));
             return;
         }
-        const QString text = partText(part);
-        m_bodyParts.append(hasMimeType(object, "text", "html") ? htmlToPlainText(text) : text);
+        if (!m_full)
+            addBodyPart(partText(part, bodySoFar()));
+    }
+
+    // The body as far as it goes, with the line break that joins it to the next part.
+    QString bodySoFar() const { return m_parts > 0 ? m_body + QStringLiteral("\r\n") : m_body; }
+
+    void addBodyPart(const QString &text)
+    {
+        if (m_parts++ > 0)
+            m_body += QStringLiteral("\r\n");
+        m_body += text;
+        m_full = fillsBodyField(m_body);
     }
 
     // A message whose attachments cannot all be written stays on the server and comes
@@ -199,7 +334,9 @@ private:
     }
 
     QString m_folder;
-    QStringList m_bodyParts;
+    QString m_body;
+    int m_parts = 0;
+    bool m_full = false;
     int m_written = 0;
     QStringList m_writtenPaths;
     bool m_incomplete = false;
@@ -217,13 +354,14 @@ GObjectPtr<GMimeMessage> parseMessage(const QByteArray &rawMessage)
 
 QString textAfterHeader(const QByteArray &rawMessage)
 {
-    const QByteArray header = headers::headerBlock(rawMessage);
-    QByteArray rest = rawMessage.mid(header.size());
+    const qsizetype headerSize = headers::headerBlock(rawMessage).size();
+    QByteArrayView rest = QByteArrayView(rawMessage).sliced(headerSize);
     if (rest.startsWith("\r\n"))
-        rest.remove(0, 2);
+        rest = rest.sliced(2);
     else if (rest.startsWith('\n'))
-        rest.remove(0, 1);
-    return withCrLf(charsets::decode(rest, {}));
+        rest = rest.sliced(1);
+    return unlabelledText([rest](qsizetype limit) { return prefixOfBytes(rest, limit); },
+                          QString());
 }
 
 // Each line on its own: a header often mixes a UTF-8 subject with a code page 932 name.
@@ -244,7 +382,8 @@ MailHeaderFields decodeHeaderFields(const QByteArray &rawMessage)
 {
     const QByteArray block = headers::headerBlock(rawMessage);
     const auto field = [&block](const char *name) {
-        return headers::decodeText(headers::fieldValue(block, name).value_or(QByteArray()));
+        return charsets::fittedToCp932(
+            headers::decodeText(headers::fieldValue(block, name).value_or(QByteArray())));
     };
     MailHeaderFields fields;
     fields.subject = field("Subject");
@@ -258,6 +397,8 @@ int expandMessage(const QByteArray &rawMessage, const QString &attachmentFolder,
                   MailHeaderFields &fields, QString &body, QString *error,
                   const MailHeaderFields *decodedFields, QStringList *writtenFiles)
 {
+    if (writtenFiles)
+        writtenFiles->clear();
     fields = decodedFields ? *decodedFields : decodeHeaderFields(rawMessage);
     if (headers::headerBlock(rawMessage).isEmpty()) {
         body = textAfterHeader(rawMessage);

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "transport/mime/GMimeSupport.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+// The bytes a MIME part carries, with its transfer encoding undone.
+namespace orv::mime {
+
+// The first bytes of a part's content, or all of them.
+struct ContentPrefix {
+    QByteArray bytes;
+    bool complete = false;
+};
+
+// At most `limit` bytes of the decoded content, read from the start of the part without
+// decoding the rest; a quoted-printable prefix ends at a line end of the encoded text.
+ContentPrefix decodedContentPrefix(GMimePart *part, qsizetype limit);
+
+// All of the decoded content.
+QByteArray decodedContent(GMimePart *part);
+
+// Quoted-printable (RFC 2045 6.7): "=XX" is a byte, "=" at a line's end a soft line break,
+// blanks between that "=" and the line end included; a broken escape stays as it is.
+QByteArray quotedPrintableDecoded(QByteArrayView encoded);
+
+// The bytes up to and including their last line feed, all of them when there is none: a
+// cut there never falls inside a character of an ASCII-compatible charset.
+QByteArrayView untilLastLineEnd(QByteArrayView bytes);
+
+} // namespace orv::mime
