@@ -4,25 +4,6 @@
 
 namespace orv {
 
-InstanceLock::InstanceLock(const App &app) : m_file(lockPath(app))
-{
-    // The program holds its lock for hours; only a dead owner makes a lock stale, never age.
-    m_file.setStaleLockTime(0);
-}
-
-QString InstanceLock::lockPath(const App &app)
-{
-    return app.appDir().resolve(QStringLiteral("\\★MAilData\\orvaine.lock"));
-}
-
-InstanceLock::Outcome InstanceLock::acquire()
-{
-    if (m_file.tryLock(0))
-        return Outcome::Acquired;
-    return m_file.error() == QLockFile::LockFailedError ? Outcome::HeldByAnotherCopy
-                                                        : Outcome::Unavailable;
-}
-
 bool claimProgramFolder(App &app, InstanceLock &lock)
 {
     if (lock.acquire() != InstanceLock::Outcome::HeldByAnotherCopy)

@@ -68,7 +68,7 @@ int runProgram(QApplication &application)
     App *appPointer = nullptr;
     App app(AppDir(QCoreApplication::applicationDirPath()), desktopServices(&appPointer));
     appPointer = &app;
-    InstanceLock lock(app);
+    InstanceLock lock(app.appDir());
     if (!claimProgramFolder(app, lock))
         return 1;
 

@@ -4,6 +4,7 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -44,6 +45,19 @@ Status writeAt(int fd, const QString &path, const char *data, qint64 size, qint6
         offset += put;
     }
     return Status::success();
+}
+
+// A file system without flock support lets the write go on unlocked: the program folder's
+// own lock still keeps a second run out.
+FileWriteLock::FileWriteLock(int fd) : m_fd(fd)
+{
+    while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+    }
+}
+
+FileWriteLock::~FileWriteLock()
+{
+    ::flock(m_fd, LOCK_UN);
 }
 
 Status syncFolderOf(const QString &path)

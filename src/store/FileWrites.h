@@ -28,6 +28,20 @@ private:
     qint64 m_unstartedFrom = -1; // -1 when nothing waits
 };
 
+// The advisory lock (flock) of an open file, held while it lives: every writer of a store
+// takes it for the measuring of the store's end and the write there, so that two processes
+// never append at the same offset. It waits for a writer that holds it.
+class FileWriteLock {
+public:
+    explicit FileWriteLock(int fd);
+    ~FileWriteLock();
+    FileWriteLock(const FileWriteLock &) = delete;
+    FileWriteLock &operator=(const FileWriteLock &) = delete;
+
+private:
+    int m_fd;
+};
+
 // Puts the folder of `path` on disk, so that a new file's name survives a crash.
 Status syncFolderOf(const QString &path);
 

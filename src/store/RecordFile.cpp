@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -37,6 +38,12 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     int close() { return ::close(std::exchange(m_fd, -1)); }
     int release() { return std::exchange(m_fd, -1); }
+    void reset(int fd)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
 
 private:
     int m_fd;
@@ -45,6 +52,28 @@ private:
 Fd openFile(const QString &path, int flags)
 {
     return Fd(::open(QFile::encodeName(path).constData(), flags | O_CLOEXEC, 0666));
+}
+
+// Opens `path` for a write at its end and holds its write lock. A writer that waited for
+// the lock while a compaction renamed a new file over this one opens that one instead.
+Status openLockedForAppend(const QString &path, Fd &file, std::optional<FileWriteLock> &lock,
+                           qint64 &length)
+{
+    for (;;) {
+        lock.reset();
+        file.reset(
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666));
+        if (!file.isOpen())
+            return writeFailure(path, errno);
+        lock.emplace(file.get());
+        struct stat info;
+        if (::fstat(file.get(), &info) != 0)
+            return writeFailure(path, errno);
+        if (info.st_nlink > 0) {
+            length = info.st_size;
+            return Status::success();
+        }
+    }
 }
 
 Status readFailure(const QString &path, int error)
@@ -214,9 +243,10 @@ int RecordFile::recordCount() const
 
 Status RecordFile::append(char *record, int *number, Durability durability) const
 {
-    Fd file = openFile(m_path, O_WRONLY | O_CREAT);
+    Fd file(-1);
+    std::optional<FileWriteLock> lock;
     qint64 length = 0;
-    if (Status opened = measureOpened(file, m_path, Access::Write, length); !opened)
+    if (Status opened = openLockedForAppend(m_path, file, lock, length); !opened)
         return opened;
     const qint64 next = length / m_layout.size + 1;
     if (next > m_maxRecords)
@@ -241,6 +271,7 @@ Status RecordFile::append(char *record, int *number, Durability durability) cons
             ::fdatasync(file.get());
         return written;
     }
+    lock.reset();
     if (file.close() != 0)
         return writeFailure(m_path, errno);
     if (number)
@@ -359,8 +390,12 @@ Status RecordFile::compact(int markedThrough, char *lastRecord) const
         surviving += run.count;
     if (surviving == whole && length == whole * m_layout.size)
         return removeStaleTemporary();
-    if (Status replaced = replaceWithSurvivors(store.get(), survivors); !replaced)
-        return replaced;
+    {
+        // An append from elsewhere waits, then finds the new file.
+        const FileWriteLock lock(store.get());
+        if (Status replaced = replaceWithSurvivors(store.get(), survivors); !replaced)
+            return replaced;
+    }
     releaseInBackground(store);
     return Status::success();
 }

@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cerrno>
+#include <optional>
 #include <utility>
 
 namespace orv {
@@ -129,10 +130,30 @@ Status RecordFileAppender::followReplacement()
     return Status::success();
 }
 
+// The length measured with the file's write lock held, so that no other process appends
+// between the measuring and the write.
+Status RecordFileAppender::measureLocked(std::optional<FileWriteLock> &lock, qint64 &length)
+{
+    for (;;) {
+        if (Status measured = measure(length); !measured)
+            return measured;
+        lock.emplace(m_fd);
+        struct stat info;
+        if (::fstat(m_fd, &info) != 0)
+            return writeFailure(m_path, errno);
+        if (info.st_nlink > 0) {
+            length = info.st_size;
+            return Status::success();
+        }
+        lock.reset();
+    }
+}
+
 Status RecordFileAppender::append(char *record, int *number)
 {
+    std::optional<FileWriteLock> lock;
     qint64 length = 0;
-    if (Status measured = measure(length); !measured)
+    if (Status measured = measureLocked(lock, length); !measured)
         return measured;
     const qint64 next = length / m_layout.size + 1;
     if (next > m_maxRecords)
@@ -166,8 +187,9 @@ Status RecordFileAppender::append(char *record, int *number)
 
 Status RecordFileAppender::withdraw(int number)
 {
+    std::optional<FileWriteLock> lock;
     qint64 length = 0;
-    if (Status measured = measure(length); !measured)
+    if (Status measured = measureLocked(lock, length); !measured)
         return measured;
     const qint64 offset = qint64(number - 1) * m_layout.size;
     if (m_appended.isEmpty() || length != offset + m_layout.size)

@@ -8,6 +8,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 namespace orv {
 
 class MailStore;
@@ -48,6 +50,7 @@ public:
 private:
     Status open();
     Status measure(qint64 &length);
+    Status measureLocked(std::optional<FileWriteLock> &lock, qint64 &length);
     Status followReplacement();
     Status lost();
 

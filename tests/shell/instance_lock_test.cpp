@@ -52,15 +52,15 @@ void backdate(const QString &path)
 TEST(InstanceLock, ASecondCopyInTheSameFolderIsToldAndEnds)
 {
     test::TestApp first;
-    InstanceLock firstLock(*first.app);
+    InstanceLock firstLock(first.app->appDir());
     ASSERT_TRUE(claimProgramFolder(*first.app, firstLock));
-    EXPECT_TRUE(QFile::exists(InstanceLock::lockPath(*first.app)));
+    EXPECT_TRUE(QFile::exists(InstanceLock::lockPath(first.folder.appDir())));
     EXPECT_TRUE(first.messageBoxes->shown.empty());
     // A copy that has run for a day still holds the folder.
-    backdate(InstanceLock::lockPath(*first.app));
+    backdate(InstanceLock::lockPath(first.folder.appDir()));
 
     SecondCopy second(first.folder.appDir());
-    InstanceLock secondLock(*second.app);
+    InstanceLock secondLock(second.app->appDir());
     EXPECT_FALSE(claimProgramFolder(*second.app, secondLock));
     ASSERT_EQ(second.boxes->shown.size(), 1u);
     EXPECT_EQ(second.boxes->shown[0].text, kAlreadyRunning);
@@ -70,7 +70,7 @@ TEST(InstanceLock, ASecondCopyInTheSameFolderIsToldAndEnds)
 TEST(InstanceLock, TheLockOfACopyThatDiedIsTakenOver)
 {
     test::TestApp fixture;
-    const QString path = InstanceLock::lockPath(*fixture.app);
+    const QString path = InstanceLock::lockPath(fixture.folder.appDir());
     // A lock file as a copy leaves it when it is killed: its own process id, gone since.
     QByteArray contents;
     {
@@ -87,19 +87,19 @@ TEST(InstanceLock, TheLockOfACopyThatDiedIsTakenOver)
     fixture.folder.writeBytes(QStringLiteral("\\★MAilData\\orvaine.lock"), contents);
     backdate(path);
 
-    InstanceLock lock(*fixture.app);
+    InstanceLock lock(fixture.app->appDir());
     EXPECT_TRUE(claimProgramFolder(*fixture.app, lock));
     EXPECT_TRUE(fixture.messageBoxes->shown.empty());
 
     SecondCopy second(fixture.folder.appDir());
-    InstanceLock secondLock(*second.app);
+    InstanceLock secondLock(second.app->appDir());
     EXPECT_FALSE(claimProgramFolder(*second.app, secondLock)) << "the lock taken over holds";
 }
 
 TEST(InstanceLock, AFolderThatCannotHoldALockDoesNotStopTheProgram)
 {
     test::TestApp fixture(/*withInstallationTree=*/false); // no data folder
-    InstanceLock lock(*fixture.app);
+    InstanceLock lock(fixture.app->appDir());
     EXPECT_TRUE(claimProgramFolder(*fixture.app, lock));
     EXPECT_TRUE(fixture.messageBoxes->shown.empty());
 }
