@@ -14,5 +14,6 @@ mime=$root/src/transport/mime
 clang++ $flags -o "$out/mime_decode_fuzz" "$root/fuzz/mime_decode_fuzz.cpp" \
     "$mime/MessageDecoder.cpp" "$mime/Charsets.cpp" "$mime/HeaderText.cpp" "$mime/HtmlText.cpp" \
     "$mime/AttachmentFiles.cpp" "$mime/GMimeSupport.cpp" "$mime/FlowedText.cpp" "$mime/PartContent.cpp" \
+    "$mime/CharsetReadings.cpp" \
     "$root/src/core/Cp932.cpp" "$root/src/core/Iconv.cpp" "$root/src/core/Status.cpp" $libs
 echo "built $out/mime_decode_fuzz"
