@@ -4,17 +4,26 @@
 #include "exchange/Mbox.h"
 #include "store/FileWrites.h"
 #include "transport/ReceivedRecord.h"
+#include "transport/mime/HeaderText.h"
 #include "transport/mime/MessageDecoder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <QSaveFile>
 #include <QSemaphore>
+#include <QSet>
 #include <QThreadPool>
 #include <QtEndian>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <array>
+#include <cerrno>
+#include <limits>
 
 namespace orv::exchange {
 
@@ -36,21 +45,41 @@ QString deviceName(const QIODevice &device)
     return QStringLiteral("mbox");
 }
 
-QByteArray bodyBytes(const QByteArray &message)
+QByteArrayView bodyBytes(const QByteArray &message)
 {
     const qsizetype end = message.indexOf("\r\n\r\n");
     if (message.startsWith("\r\n"))
-        return message.mid(2);
-    return end < 0 ? QByteArray() : message.mid(end + 4);
+        return QByteArrayView(message).sliced(2);
+    return end < 0 ? QByteArrayView() : QByteArrayView(message).sliced(end + 4);
 }
 
-// The records from..to - 1 of a block that are in use, appended as mbox messages.
-int appendInUse(const MboxWriter &writer, const char *records, int from, int to, QByteArray &mbox)
+// The fields an export carried in headers of its own, because the standard ones could not
+// hold them as they stood (see MessageExport).
+void restoreOwnFields(const QByteArray &rawMessage, MailHeaderFields &fields)
+{
+    const QByteArray block = mime::headers::headerBlock(rawMessage);
+    if (const auto date = mime::headers::fieldValue(block, "X-Orvaine-Date"))
+        fields.date = mime::headers::decodeText(*date);
+    if (const auto address = mime::headers::fieldValue(block, "X-Orvaine-From"))
+        fields.from = mime::headers::decodeText(*address);
+}
+
+bool isChosen(const RecordChoice *chosen, int number)
+{
+    const auto index = static_cast<size_t>(number - 1);
+    return !chosen || (index < chosen->size() && (*chosen)[index] != 0);
+}
+
+// The records from..to - 1 of a block whose first record is `first` that are in use and
+// chosen, appended as mbox messages.
+int appendInUse(const MboxWriter &writer, const char *records, int first, int from, int to,
+                const RecordChoice *chosen, QByteArray &mbox)
 {
     int appended = 0;
     for (int i = from; i < to; ++i) {
         const char *record = records + qsizetype(i) * MailRecord::kSize;
-        if (qFromLittleEndian<qint16>(record + MailRecord::kInUseOffset) == 0)
+        if (qFromLittleEndian<qint16>(record + MailRecord::kInUseOffset) == 0 ||
+            !isChosen(chosen, first + i))
             continue;
         writer.append(mbox, record);
         ++appended;
@@ -80,6 +109,51 @@ private:
     EarlyWriteback m_writeback;
 };
 
+// The records the received history holds, by a fast 128-bit digest of their subject, date,
+// address and body fields: a message imported again is found without comparing 32 KB
+// records.
+class HistoryDigests {
+public:
+    Status load(MailStore &store)
+    {
+        return store.ReadBlocks([this](int, const char *records, int count) {
+            for (int i = 0; i < count; ++i) {
+                const char *record = records + qsizetype(i) * MailRecord::kSize;
+                if (qFromLittleEndian<qint16>(record + MailRecord::kInUseOffset) != 0)
+                    m_digests.insert(digest(record));
+            }
+            return true;
+        });
+    }
+
+    // False when the history holds the record already; otherwise it counts as held now.
+    bool insert(const MailRecord &record) { return insertDigest(digest(record.data())); }
+
+private:
+    static QByteArray digest(const char *record)
+    {
+        constexpr qsizetype fields = MailRecord::kBodyOffset + MailRecord::kBodyWidth;
+        const std::array<size_t, 2> halves = {qHashBits(record, fields, 1),
+                                              qHashBits(record, fields, 2)};
+        return QByteArray(reinterpret_cast<const char *>(halves.data()), sizeof halves);
+    }
+
+    bool insertDigest(const QByteArray &digest)
+    {
+        const qsizetype before = m_digests.size();
+        m_digests.insert(digest);
+        return m_digests.size() != before;
+    }
+
+    QSet<QByteArray> m_digests;
+};
+
+void removeFiles(const QStringList &paths)
+{
+    for (const QString &path : paths)
+        QFile::remove(path);
+}
+
 class Importer {
 public:
     Importer(const AppDir &appDir, const Progress &progress, int total)
@@ -89,28 +163,48 @@ public:
     {
     }
 
-    // False when the import ends here.
-    bool store(const QByteArray &raw)
+    bool start()
     {
-        MailRecord record;
-        QString error;
-        if (receivedRecord(raw, m_folder, record, &error) == kAttachmentNotWritten) {
-            m_result.status = Status::failure(error);
-            return false;
-        }
-        if (Status appended = m_store.Append(record, nullptr, Durability::SyncedLater); !appended) {
-            m_result.status = appended;
-            return false;
-        }
-        ++m_result.count;
-        if (m_progress && !m_progress(m_result.count, m_total)) {
-            m_result.cancelled = true;
+        if (Status loaded = m_held.load(m_store); !loaded) {
+            m_result.status = loaded;
             return false;
         }
         return true;
     }
 
+    // False when the import ends here.
+    bool store(const QByteArray &raw)
+    {
+        ++m_done;
+        if (!hasHeaderBlock(raw)) {
+            ++m_result.skipped.notMail;
+            return reportProgress();
+        }
+        MailRecord record;
+        QString error;
+        QStringList written;
+        if (receivedRecord(raw, m_folder, record, &error, &written) == kAttachmentNotWritten) {
+            m_result.status = Status::failure(error);
+            return false;
+        }
+        if (!m_held.insert(record)) {
+            // Its attachments were expanded when it came first.
+            removeFiles(written);
+            ++m_result.skipped.duplicates;
+            return reportProgress();
+        }
+        if (Status appended = m_store.Append(record, nullptr, Durability::SyncedLater); !appended) {
+            removeFiles(written);
+            m_result.status = appended;
+            return false;
+        }
+        ++m_result.count;
+        return reportProgress();
+    }
+
     void fail(const Status &status) { m_result.status = status; }
+    void skipNotMail() { ++m_result.skipped.notMail; }
+    void skipNotRegular(int count) { m_result.skipped.notRegular += count; }
 
     ExchangeResult finish()
     {
@@ -122,24 +216,63 @@ public:
     }
 
 private:
+    bool reportProgress()
+    {
+        if (m_progress && !m_progress(m_done, m_total)) {
+            m_result.cancelled = true;
+            return false;
+        }
+        return true;
+    }
+
     MailStore m_store;
     QString m_folder;
     const Progress &m_progress;
     int m_total;
+    int m_done = 0;
+    HistoryDigests m_held;
     ExchangeResult m_result;
 };
 
-Status openForReading(QFile &file)
+QString kindOf(mode_t mode)
 {
-    if (file.open(QIODevice::ReadOnly))
-        return Status::success();
-    return fileFailure(file.fileName(), QStringLiteral("読み込み"), file.errorString());
+    if (S_ISDIR(mode))
+        return QStringLiteral("フォルダ");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("FIFO（名前付きパイプ）");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("ソケット");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("デバイス");
+    return QStringLiteral("通常のファイルではないもの");
 }
 
-bool isMboxFile(QFile &file)
+Status notARegularFile(const QString &path, mode_t mode)
 {
-    const bool mbox = looksLikeMbox(file.peek(5));
-    return mbox;
+    return Status::failure(
+        QStringLiteral("「%1」は%2です。取り込めるのはメールのファイルか、emlファイルのフォルダだけです。")
+            .arg(QDir::toNativeSeparators(path), kindOf(mode)));
+}
+
+// Opens `path` only when it is a regular file (through symlinks). The open itself never
+// waits: a FIFO put in the file's place after it was listed is found and refused.
+Status openRegularFile(const QString &path, QFile &file)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fileFailure(path, QStringLiteral("読み込み"), systemReason(errno));
+    struct stat info;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const mode_t mode = info.st_mode;
+        ::close(fd);
+        return notARegularFile(path, mode);
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return fileFailure(path, QStringLiteral("読み込み"), file.errorString());
+    }
+    return Status::success();
 }
 
 int countMessages(const QStringList &paths)
@@ -147,9 +280,8 @@ int countMessages(const QStringList &paths)
     qsizetype total = 0;
     for (const QString &path : paths) {
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        total += isMboxFile(file) ? countMboxMessages(file) : 1;
+        if (openRegularFile(path, file))
+            total += MailFileReader::countMessages(file);
     }
     return static_cast<int>(qMin<qsizetype>(total, std::numeric_limits<int>::max()));
 }
@@ -158,34 +290,31 @@ int countMessages(const QStringList &paths)
 bool importFile(Importer &importer, const QString &path)
 {
     QFile file(path);
-    if (Status opened = openForReading(file); !opened) {
+    if (Status opened = openRegularFile(path, file); !opened) {
         importer.fail(opened);
         return false;
     }
-    if (!isMboxFile(file)) {
-        const QByteArray bytes = file.readAll();
-        if (file.error() != QFileDevice::NoError) {
-            importer.fail(fileFailure(path, QStringLiteral("読み込み"), file.errorString()));
-            return false;
-        }
-        return importer.store(withCrLfLines(bytes));
-    }
-    MboxReader reader(file);
+    MailFileReader reader(file);
     QByteArray message;
-    while (reader.next(message))
+    bool any = false;
+    while (reader.next(message)) {
+        any = true;
         if (!importer.store(message))
             return false;
+    }
     if (!reader.status()) {
         importer.fail(Status::failure(path + QStringLiteral(": ") + reader.status().error()));
         return false;
     }
+    if (!any)
+        importer.skipNotMail(); // an empty file, or one of blank lines only
     return true;
 }
 
 } // namespace
 
 ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevice &device,
-                         const Progress &progress)
+                         const Progress &progress, const RecordChoice *chosen)
 {
     ExchangeResult result;
     const int total = store.RecordCount();
@@ -229,9 +358,10 @@ ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevi
             block.started = true;
             block.last = first + count - 1;
             for (int half = 0; half < 2; ++half)
-                helpers.start([&block, &writer, half, records, bounds] {
-                    block.appended[half] = appendInUse(writer, records, bounds[half],
-                                                       bounds[half + 1], block.halves[half]);
+                helpers.start([&block, &writer, half, records, first, bounds, chosen] {
+                    block.appended[half] =
+                        appendInUse(writer, records, first, bounds[half], bounds[half + 1], chosen,
+                                    block.halves[half]);
                     block.done.release();
                 });
         }
@@ -256,7 +386,7 @@ ExchangeResult writeMbox(MailStore &store, const ExportContext &context, QIODevi
 }
 
 ExchangeResult exportMbox(MailStore &store, const ExportContext &context, const QString &path,
-                          const Progress &progress)
+                          const Progress &progress, const RecordChoice *chosen)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
@@ -264,7 +394,7 @@ ExchangeResult exportMbox(MailStore &store, const ExportContext &context, const 
         failed.status = fileFailure(path, QStringLiteral("作成"), file.errorString());
         return failed;
     }
-    ExchangeResult result = writeMbox(store, context, file, progress);
+    ExchangeResult result = writeMbox(store, context, file, progress, chosen);
     if (!result.status || result.cancelled) {
         file.cancelWriting();
         return result;
@@ -275,7 +405,8 @@ ExchangeResult exportMbox(MailStore &store, const ExportContext &context, const 
 }
 
 ExchangeResult exportEmlFolder(MailStore &store, const ExportContext &context,
-                               const QString &folder, const Progress &progress)
+                               const QString &folder, const Progress &progress,
+                               const RecordChoice *chosen)
 {
     ExchangeResult result;
     if (!QDir().mkpath(folder)) {
@@ -287,7 +418,7 @@ ExchangeResult exportEmlFolder(MailStore &store, const ExportContext &context,
     MailRecord buffer;
     bool stopped = false;
     const Status read = store.ReadAll(buffer, [&](int number, const MailRecord &record) {
-        if (stopped || record.inUse() == 0)
+        if (stopped || record.inUse() == 0 || !isChosen(chosen, number))
             return;
         const QString path =
             QDir(folder).filePath(QStringLiteral("%1.eml").arg(number, 5, 10, QLatin1Char('0')));
@@ -317,42 +448,86 @@ ExchangeResult exportEmlFolder(MailStore &store, const ExportContext &context,
 }
 
 int receivedRecord(const QByteArray &rawMessage, const QString &attachmentFolder,
-                   MailRecord &record, QString *error)
+                   MailRecord &record, QString *error, QStringList *writtenFiles)
 {
-    const QByteArray raw = withCrLfLines(rawMessage);
     // Receiving looks for the word in the text as the server sent it, before decoding.
-    const bool withNotice = mentionsAttachment(cp932::decode(bodyBytes(raw)));
+    const bool withNotice = mentionsAttachment(bodyBytes(rawMessage));
     MailHeaderFields fields;
     QString body;
-    const int result = mime::expandMessage(raw, attachmentFolder, fields, body, error);
+    const int result = mime::expandMessage(rawMessage, attachmentFolder, fields, body, error,
+                                           nullptr, writtenFiles);
     if (result == kAttachmentNotWritten)
         return result;
+    restoreOwnFields(rawMessage, fields);
     record = orv::receivedRecord(fields, stagedBody(body, withNotice));
     return result;
 }
 
-QStringList importSources(const QString &path)
+ImportSources importSources(const QString &path)
 {
-    const QFileInfo info(path);
-    if (!info.isDir())
-        return {path};
-    QStringList files;
+    ImportSources sources;
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0) {
+        sources.status = fileFailure(path, QStringLiteral("読み込み"), systemReason(errno));
+        return sources;
+    }
+    if (S_ISREG(info.st_mode)) {
+        sources.files = {path};
+        return sources;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        sources.status = notARegularFile(path, info.st_mode);
+        return sources;
+    }
     const QDir folder(path);
-    for (const QString &name : folder.entryList({QStringLiteral("*.eml"), QStringLiteral("*.EML")},
-                                                QDir::Files, QDir::Name))
-        files.append(folder.filePath(name));
-    files.removeDuplicates();
-    return files;
+    const QStringList names = folder.entryList({QStringLiteral("*.eml")},
+                                               QDir::Files | QDir::System, QDir::Name);
+    for (const QString &name : names) {
+        const QString file = folder.filePath(name);
+        struct stat entry;
+        if (::stat(QFile::encodeName(file).constData(), &entry) == 0 && S_ISREG(entry.st_mode))
+            sources.files.append(file);
+        else
+            ++sources.notRegular;
+    }
+    if (sources.files.isEmpty() && sources.notRegular == 0)
+        sources.status = Status::failure(
+            QStringLiteral("「%1」に取り込むemlファイルがありません。").arg(QDir::toNativeSeparators(path)));
+    return sources;
 }
 
-ExchangeResult importMessages(const AppDir &appDir, const QStringList &paths,
+ExchangeResult importMessages(const AppDir &appDir, const ImportSources &sources,
                               const Progress &progress)
 {
-    Importer importer(appDir, progress, countMessages(paths));
-    for (const QString &path : paths)
+    Importer importer(appDir, progress, countMessages(sources.files));
+    importer.skipNotRegular(sources.notRegular);
+    if (!sources.status) {
+        importer.fail(sources.status);
+        return importer.finish();
+    }
+    if (!importer.start())
+        return importer.finish();
+    for (const QString &path : sources.files)
         if (!importFile(importer, path))
             break;
     return importer.finish();
+}
+
+QString importReport(const ExchangeResult &result)
+{
+    QString report = QStringLiteral("%1 件のメールを着信履歴に取り込みました。").arg(result.count);
+    const Skipped &skipped = result.skipped;
+    const std::array<std::pair<int, QString>, 3> reasons = {{
+        {skipped.duplicates, QStringLiteral("%1 件はすでに着信履歴にあるため取り込みませんでした。")},
+        {skipped.notMail,
+         QStringLiteral("%1 件はメールではない（空か、ヘッダーがない）ため取り込みませんでした。")},
+        {skipped.notRegular,
+         QStringLiteral("%1 件は通常のファイルではない（FIFO、デバイス、リンク切れなど）ため読みませんでした。")},
+    }};
+    for (const auto &[count, sentence] : reasons)
+        if (count > 0)
+            report += QLatin1Char('\n') + sentence.arg(count);
+    return report;
 }
 
 } // namespace orv::exchange

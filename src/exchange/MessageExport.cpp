@@ -28,6 +28,11 @@ constexpr qsizetype kQuotedPrintableLine = 76;
 constexpr qsizetype kBase64Line = 76;
 // Where no address is known: the group form RFC 6854 allows in From.
 const QByteArray kNoAddress = "undisclosed-sender:;";
+// Fields of a record that the standard headers cannot carry as they stand travel in
+// headers of our own, which an import reads back: a date text no RFC 5322 date can be made
+// from, and an empty address (which a From header cannot be).
+const char *const kOwnDateHeader = "X-Orvaine-Date";
+const char *const kOwnAddressHeader = "X-Orvaine-From";
 const char *const kWeekdays[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
 const char *const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
@@ -482,8 +487,12 @@ QByteArray message(const RecordText &text, const ExportContext &context)
         if (ownKnown)
             header(message, "To", own);
     }
+    if (context.history == History::Received && text.address.isEmpty())
+        header(message, kOwnAddressHeader, QByteArray());
     header(message, "Subject", encodedHeaderText(text.subject));
     header(message, "Date", dateValue(text, context.history));
+    if (!text.moment)
+        header(message, kOwnDateHeader, encodedHeaderText(text.date));
     header(message, "Message-ID", text.id);
     header(message, "MIME-Version", "1.0");
     header(message, "Content-Type", "text/plain; charset=" + part.charset);
@@ -1115,7 +1124,7 @@ bool MboxWriter::appendQuickly(QByteArray &mbox, const char *record) const
         trimmedBytes(record + MailRecord::kBodyOffset, MailRecord::kBodyWidth);
 
     const std::optional<PlainDate> moment = plainDate(date);
-    if (!moment)
+    if (!moment || address.isEmpty())
         return false;
     thread_local QByteArray bodyLines;
     BodyCharset charset = BodyCharset::Ascii;
@@ -1140,7 +1149,7 @@ bool MboxWriter::appendQuickly(QByteArray &mbox, const char *record) const
     mbox += ' ';
     mbox += fromLineTime(*moment);
     mbox += '\n';
-    appendHeader(mbox, "From", address.isEmpty() ? QByteArrayView(kNoAddress) : addressValue);
+    appendHeader(mbox, "From", addressValue);
     if (m_ownKnown)
         appendHeader(mbox, "To", m_ownHeader);
     appendHeader(mbox, "Subject", subjectValue);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -79,6 +80,9 @@ public:
                                          const QString &temporaryFile,
                                          const QString &wholeMessage) = 0;
     virtual void NMailAttachmentFileClose() = 0;
+    // The attachment files the last NMailAttachmentFileFirst wrote, so that a message that
+    // cannot be stored leaves none behind. A library that does not tell leaves them.
+    virtual QStringList NMailAttachmentFilesWritten() const { return {}; }
     // Whether NMailAttachmentFileFirst decodes the message fetched last from the bytes the
     // server sent, so that the whole-message text it is handed goes unread.
     virtual bool NMailKeepsFetchedMessage() const { return false; }

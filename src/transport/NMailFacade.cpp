@@ -154,12 +154,14 @@ int NMailFacade::NMailAttachmentFileFirst(MailHeaderFields &fields, QString &bod
                                           const QString &attachmentFolder, const QString &,
                                           const QString &wholeMessage)
 {
+    m_attachmentsWritten.clear();
     const bool fetched = NMailKeepsFetchedMessage();
     const QByteArray raw = fetched ? m_fetchedMessage : cp932::encode(wholeMessage);
     QString error;
     // The header fields were decoded when the message arrived.
     const int result = mime::expandMessage(raw, attachmentFolder, fields, body, &error,
-                                           fetched ? &m_fetchedFields : nullptr);
+                                           fetched ? &m_fetchedFields : nullptr,
+                                           &m_attachmentsWritten);
     if (nmail::failed(result))
         m_lastFailure = error;
     return result;
@@ -170,6 +172,11 @@ void NMailFacade::NMailAttachmentFileClose()
     m_fetchedNumber = 0;
     m_fetchedMessage.clear();
     m_fetchedFields = MailHeaderFields();
+}
+
+QStringList NMailFacade::NMailAttachmentFilesWritten() const
+{
+    return m_attachmentsWritten;
 }
 
 bool NMailFacade::NMailKeepsFetchedMessage() const

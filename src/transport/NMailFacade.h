@@ -39,6 +39,7 @@ public:
                                  const QString &attachmentFolder, const QString &temporaryFile,
                                  const QString &wholeMessage) override;
     void NMailAttachmentFileClose() override;
+    QStringList NMailAttachmentFilesWritten() const override;
     bool NMailKeepsFetchedMessage() const override;
     int NMailPop3DeleteMail(int handle, int number) override;
     int NMailPop3Close(int handle) override;
@@ -83,6 +84,7 @@ private:
     int m_fetchedNumber = 0;
     QByteArray m_fetchedMessage;
     MailHeaderFields m_fetchedFields; // decoded once, when the message arrives
+    QStringList m_attachmentsWritten;
     std::unique_ptr<smtp::SmtpClient> m_smtp;
     // Messages built ahead, oldest first; filled and taken from different threads.
     std::mutex m_preparedLock;

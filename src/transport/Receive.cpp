@@ -7,6 +7,7 @@
 #include "transport/ReceivedRecord.h"
 
 #include <QCryptographicHash>
+#include <QFile>
 #include <QHash>
 #include <QSet>
 
@@ -159,6 +160,7 @@ private:
             m_mail.NMailKeepsFetchedMessage() ? QString() : wholeMessageText(fields.header, body);
         const int attachments = m_mail.NMailAttachmentFileFirst(fields, body, m_attachmentFolder,
                                                                 m_temporaryMessage, wholeMessage);
+        const QStringList attachmentFiles = m_mail.NMailAttachmentFilesWritten();
         m_mail.NMailAttachmentFileClose();
         if (attachments == nmail::kAttachmentNotWritten) {
             stop(m_mail.NMailGetMessage() + kMailStaysOnServer);
@@ -169,8 +171,12 @@ private:
 
         ReceivedMessage message{fields, stagedBody(body, withNotice), MailRecord()};
         message.record = receivedRecord(message.fields, message.body);
-        if (store(id, message.record) == Outcome::Stop)
+        if (store(id, message.record) == Outcome::Stop) {
+            // The message stays on the server and comes again with its attachments.
+            for (const QString &file : attachmentFiles)
+                QFile::remove(file);
             return Outcome::Stop;
+        }
         ++m_outcome.received;
         m_outcome.last = std::move(message);
         if (markDeleted(number) == Outcome::Stop)

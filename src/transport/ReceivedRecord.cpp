@@ -31,6 +31,26 @@ bool mentionsAttachment(const QString &text)
     return text.contains(QStringLiteral("attachment"));
 }
 
+bool mentionsAttachment(QByteArrayView cp932Text)
+{
+    // A line end never lies inside a double-byte character, nor inside the word: stretches
+    // cut after one decode exactly as the whole would.
+    constexpr qsizetype kStretch = qsizetype(1) << 20;
+    while (!cp932Text.isEmpty()) {
+        qsizetype end = qMin(kStretch, cp932Text.size());
+        if (end < cp932Text.size()) {
+            const qsizetype lineEnd = cp932Text.sliced(end).indexOf('\n');
+            end = lineEnd < 0 ? cp932Text.size() : end + lineEnd + 1;
+        }
+        const QByteArrayView stretch = cp932Text.first(end);
+        if (stretch.contains(QByteArrayView("attachment")) &&
+            mentionsAttachment(cp932::decode(stretch.data(), stretch.size())))
+            return true;
+        cp932Text = cp932Text.sliced(end);
+    }
+    return false;
+}
+
 QString stagedBody(const QString &body, bool withNotice)
 {
     return withNotice ? body + kCrLf + attachmentNotice() : body;
@@ -57,11 +77,12 @@ QString bodyAsTheViewerKeepsIt(const QString &text)
 
 MailRecord receivedRecord(const MailHeaderFields &fields, const QString &stagedBody)
 {
+    const auto field = [](QString text) { return trimBlanks(text.remove(QChar::Null)); };
     MailRecord record;
-    record.setSubject(trimBlanks(fields.subject));
-    record.setDate(trimBlanks(fields.date));
-    record.setAddress(trimBlanks(fields.from));
-    record.setBody(trimBlanks(bodyAsTheViewerKeepsIt(stagedBody)));
+    record.setSubject(field(fields.subject));
+    record.setDate(field(fields.date));
+    record.setAddress(field(fields.from));
+    record.setBody(field(bodyAsTheViewerKeepsIt(stagedBody)));
     return record;
 }
 

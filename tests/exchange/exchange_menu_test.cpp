@@ -73,17 +73,26 @@ TEST_F(ExchangeMenuTest, ExportedMboxHoldsTheRecordsAndImportAppendsThemToTheLis
     EXPECT_TRUE(fileBytes(path("history.mbox")) == expected);
     EXPECT_EQ(lastBox(), QStringLiteral("3 件のメールを書き出しました。"));
 
+    // What the history holds already is not imported twice.
     t.fileDialogs->openAnswers.push_back(path("history.mbox"));
     choose("mimportmail");
-    EXPECT_EQ(lastBox(), QStringLiteral("3 件のメールを着信履歴に取り込みました。"));
-    EXPECT_EQ(t.folder.readBytes(kReceivedStorePath).size(), 6 * MailRecord::kSize);
-    ASSERT_EQ(rows(), 6);
+    EXPECT_EQ(lastBox(), QStringLiteral("0 件のメールを着信履歴に取り込みました。\n"
+                                        "3 件はすでに着信履歴にあるため取り込みませんでした。"));
+    EXPECT_EQ(t.folder.readBytes(kReceivedStorePath).size(), 3 * MailRecord::kSize);
+
+    t.folder.writeBytes(kReceivedStorePath, storeBytes({records[0]}));
+    t.fileDialogs->openAnswers.push_back(path("history.mbox"));
+    choose("mimportmail");
+    EXPECT_EQ(lastBox(), QStringLiteral("2 件のメールを着信履歴に取り込みました。\n"
+                                        "1 件はすでに着信履歴にあるため取り込みませんでした。"));
+    EXPECT_EQ(t.folder.readBytes(kReceivedStorePath).size(), 3 * MailRecord::kSize);
+    ASSERT_EQ(rows(), 3);
     const QAbstractItemModel *model = form().mailListView()->model();
     QStringList subjects;
     for (int row = 0; row < rows(); ++row)
         subjects << trimBlanks(model->index(row, 0).data().toString());
     for (const MailRecord &r : records)
-        EXPECT_EQ(subjects.count(trimBlanks(r.subject())), 2) << r.subject().toStdString();
+        EXPECT_EQ(subjects.count(trimBlanks(r.subject())), 1) << r.subject().toStdString();
 }
 
 TEST_F(ExchangeMenuTest, EmlExportWritesOneFilePerRecordAndCancelledDialogsDoNothing)

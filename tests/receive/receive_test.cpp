@@ -304,7 +304,14 @@ TEST_F(ReceiveTest, AStoreThatRefusesARecordLeavesThatMessageAndEveryLaterOneOnT
 {
     start();
     server.deliver(message("one", "first"));
-    server.deliver(message("two", "second"));
+    // Its attachment is expanded before its record is refused: the file must go again, or it
+    // would come twice once the message is received after all.
+    server.deliver("From: a@example.jp\r\nSubject: two\r\nMIME-Version: 1.0\r\n"
+                   "Content-Type: multipart/mixed; boundary=b\r\n\r\n--b\r\n"
+                   "Content-Type: text/plain\r\n\r\nsecond\r\n--b\r\n"
+                   "Content-Type: application/octet-stream\r\n"
+                   "Content-Disposition: attachment; filename=two.bin\r\n"
+                   "Content-Transfer-Encoding: base64\r\n\r\naGVsbG8=\r\n--b--\r\n");
     server.deliver(message("three", "third"));
     // The second record would be number 32,768, beyond what a store can number.
     MailStore received = store();
@@ -328,6 +335,9 @@ TEST_F(ReceiveTest, AStoreThatRefusesARecordLeavesThatMessageAndEveryLaterOneOnT
     EXPECT_TRUE(left[0].contains("Subject: two"));
     EXPECT_TRUE(left[1].contains("Subject: three"));
     EXPECT_EQ(resultLabel(), QStringLiteral("1の新着メール有り。"));
+    EXPECT_TRUE(QDir(fixture->folder.file(QStringLiteral("\\添付フォルダ")))
+                    .entryList(QDir::Files)
+                    .isEmpty());
 }
 
 TEST_F(ReceiveTest, AFetchThatFailsMidRunLosesNothing)
