@@ -16,6 +16,8 @@ constexpr Scheme kSchemes[] = {
     {QLatin1StringView("pop3s"), MailProtocol::Pop3, TlsMode::Implicit, 995},
     {QLatin1StringView("smtp"), MailProtocol::Smtp, TlsMode::StartTlsWhenOffered, 25},
     {QLatin1StringView("smtps"), MailProtocol::Smtp, TlsMode::Implicit, 465},
+    {QLatin1StringView("pop3+plain"), MailProtocol::Pop3, TlsMode::StartTlsOrPlain, 110},
+    {QLatin1StringView("smtp+plain"), MailProtocol::Smtp, TlsMode::StartTlsOrPlain, 25},
 };
 
 quint16 plainDefaultPort(MailProtocol protocol)
@@ -135,6 +137,34 @@ std::optional<ServerAddress> parseServerAddress(const QString &text, MailProtoco
         address.port = *number;
     }
     return address;
+}
+
+bool isLoopback(const QHostAddress &address)
+{
+    bool mapped = false;
+    const quint32 ipv4 = address.toIPv4Address(&mapped);
+    if (mapped)
+        return (ipv4 >> 24) == 127;
+    return address == QHostAddress(QHostAddress::LocalHostIPv6);
+}
+
+bool plaintextAllowed(const ServerAddress &server, const QHostAddress &peer)
+{
+    return server.tls == TlsMode::StartTlsOrPlain || isLoopback(peer);
+}
+
+QString noTlsOfferedText(const ServerAddress &server, MailProtocol protocol)
+{
+    if (protocol == MailProtocol::Pop3)
+        return QStringLiteral(
+                   "POP3サーバー「%1」は暗号化通信（STLS）に対応していないため、"
+                   "パスワードを送らずに接続を切りました。暗号化なしで受信してよい"
+                   "サーバーなら、サーバー名を「pop3+plain://%1」の形で設定してください。")
+            .arg(server.display());
+    return QStringLiteral("SMTPサーバー「%1」は暗号化通信（STARTTLS）に対応していないため、"
+                          "パスワードもメールも送らずに接続を切りました。暗号化なしで送ってよい"
+                          "サーバーなら、サーバー名を「smtp+plain://%1」の形で設定してください。")
+        .arg(server.display());
 }
 
 } // namespace orv

@@ -30,6 +30,10 @@ struct FaultScript {
     QByteArray garbleReplyTo;
     // Holds back the first RETR reply, so that pipelined commands are surely waiting.
     int firstRetrDelayMs = 0;
+    // Lists STLS among the capabilities and answers it with `stlsReply`; after a "+OK" the
+    // server speaks no TLS but closes, so the handshake fails.
+    bool offerStls = false;
+    QByteArray stlsReply = "-ERR TLS not available right now";
 };
 
 struct FaultLog {
@@ -99,7 +103,13 @@ private:
             } else if (verb == "CAPA") {
                 reply(socket, "+OK\r\nUSER\r\n" + QByteArray(m_script.uidl ? "UIDL\r\n" : "") +
                                   QByteArray(m_script.pipelining ? "PIPELINING\r\n" : "") +
-                                  ".\r\n");
+                                  QByteArray(m_script.offerStls ? "STLS\r\n" : "") + ".\r\n");
+            } else if (verb == "STLS" && m_script.offerStls) {
+                reply(socket, m_script.stlsReply + "\r\n");
+                if (m_script.stlsReply.startsWith("+OK")) {
+                    socket.disconnectFromHost();
+                    return;
+                }
             } else if (verb == "LIST") {
                 QByteArray list = "+OK\r\n";
                 for (int i = 0; i < m_script.messages.size(); ++i)

@@ -31,6 +31,7 @@ constexpr auto Pop3 = MailProtocol::Pop3;
 constexpr auto Smtp = MailProtocol::Smtp;
 constexpr auto StartTls = TlsMode::StartTlsWhenOffered;
 constexpr auto Implicit = TlsMode::Implicit;
+constexpr auto OrPlain = TlsMode::StartTlsOrPlain;
 
 INSTANTIATE_TEST_SUITE_P(
     Valid, ServerAddressTable,
@@ -54,7 +55,11 @@ INSTANTIATE_TEST_SUITE_P(
                                 u"smtp.example.jp"_qs, 587, StartTls},
                     AddressCase{"ipv6_with_port", u"[::1]:2110"_qs, Pop3, u"::1"_qs, 2110,
                                 StartTls},
-                    AddressCase{"ipv4", u"127.0.0.1:110"_qs, Pop3, u"127.0.0.1"_qs, 110, StartTls}),
+                    AddressCase{"ipv4", u"127.0.0.1:110"_qs, Pop3, u"127.0.0.1"_qs, 110, StartTls},
+                    AddressCase{"pop3_plain_url", u"pop3+plain://pop.example.jp"_qs, Pop3,
+                                u"pop.example.jp"_qs, 110, OrPlain},
+                    AddressCase{"smtp_plain_url_port", u"SMTP+Plain://smtp.example.jp:587"_qs, Smtp,
+                                u"smtp.example.jp"_qs, 587, OrPlain}),
     [](const testing::TestParamInfo<AddressCase> &info) { return std::string(info.param.name); });
 
 TEST(ServerAddress, RefusesWhatNamesNoServerWithAJapaneseReason)
@@ -71,6 +76,8 @@ TEST(ServerAddress, RefusesWhatNamesNoServerWithAJapaneseReason)
         {u"pop.example.jp:"_qs, Pop3},
         {u"smtp://smtp.example.jp"_qs, Pop3},
         {u"pop3s://pop.example.jp"_qs, Smtp},
+        {u"smtp+plain://smtp.example.jp"_qs, Pop3},
+        {u"pop3s+plain://pop.example.jp"_qs, Pop3},
         {u"http://pop.example.jp"_qs, Pop3},
         {u"pop3://"_qs, Pop3},
         {u"pop.example.jp/inbox"_qs, Pop3},

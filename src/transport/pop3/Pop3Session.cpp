@@ -78,8 +78,14 @@ Status Session::open(const ServerAddress &address)
 
     if (const Status capabilities = readCapabilities(); !capabilities)
         return capabilities;
-    if (address.tls == TlsMode::StartTlsWhenOffered && m_capabilities.contains("STLS"))
+    if (address.tls == TlsMode::Implicit)
+        return Status::success();
+    // A missing STLS may be the server's or the work of someone on the path who removed it
+    // from the list: either way the password must not follow in the clear.
+    if (m_capabilities.contains("STLS"))
         return startTls();
+    if (!plaintextAllowed(address, m_socket->peerAddress()))
+        return broken(noTlsOfferedText(address, MailProtocol::Pop3));
     return Status::success();
 }
 

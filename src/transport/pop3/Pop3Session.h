@@ -52,7 +52,9 @@ public:
     Session(const Session &) = delete;
     Session &operator=(const Session &) = delete;
 
-    // Connects, reads the greeting and the capabilities and switches to TLS when offered.
+    // Connects, reads the greeting and the capabilities and switches to TLS when offered. A
+    // refused or failed switch, or a server without STLS where plaintext is not allowed,
+    // ends the session before any password could be sent.
     Status open(const ServerAddress &address);
     // APOP or USER/PASS, then the message list.
     Status login(const QString &user, const QString &password, bool apop);
