@@ -1,7 +1,8 @@
 #!/bin/sh
 # A private SMTP server for the tests: `smtp.sh start RUNDIR` starts aiosmtpd on 127.0.0.1
-# on free ports (plain, plain with STARTTLS, implicit TLS; certificates from a CA made for
-# the run) and writes RUNDIR/smtp.env; `smtp.sh stop RUNDIR` stops it.
+# on free ports (plain, plain with STARTTLS, implicit TLS, STARTTLS answered 454;
+# certificates from a CA made for the run) and writes RUNDIR/smtp.env; `smtp.sh stop RUNDIR`
+# stops it.
 set -eu
 . "$(dirname "$0")/../test-certificates.sh"
 
@@ -19,6 +20,7 @@ start() {
     rm -f "$rundir/smtp.env"
     make_certificates
     /usr/bin/python3 "$here/smtp_server.py" --spool "$dir/spool" --env-file "$rundir/smtp.env" \
+        --wire-log "$dir/wire.log" \
         --cert "$dir/server.crt" --key "$dir/server.key" \
         --ca "$dir/ca.crt" --untrusted-ca "$dir/untrusted-ca.crt" >"$dir/server.log" 2>&1 &
     echo $! >"$dir/pid"

@@ -23,6 +23,13 @@ QByteArray readAll(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
+QList<QByteArray> wireLogLines(const QString &path)
+{
+    QList<QByteArray> lines = readAll(path).split('\n');
+    lines.removeAll(QByteArray());
+    return lines;
+}
+
 QStringList storedRecords(const QString &spool)
 {
     QStringList names = QDir(spool).entryList({QStringLiteral("*.json")}, QDir::Files);
@@ -39,12 +46,15 @@ std::optional<SmtpTestServer> SmtpTestServer::fromEnvironment()
     server.m_port = variable("ORV_SMTP_PORT").toInt();
     server.m_startTlsPort = variable("ORV_SMTP_STARTTLS_PORT").toUShort();
     server.m_tlsPort = variable("ORV_SMTP_TLS_PORT").toUShort();
+    server.m_startTlsRefusedPort = variable("ORV_SMTP_STARTTLS_REFUSED_PORT").toUShort();
     server.m_caFile = variable("ORV_SMTP_CA");
     server.m_untrustedCaFile = variable("ORV_SMTP_UNTRUSTED_CA");
     server.m_user = variable("ORV_SMTP_USER");
     server.m_password = variable("ORV_SMTP_PASSWORD");
     server.m_rejected = variable("ORV_SMTP_REJECTED");
+    server.m_temporary = variable("ORV_SMTP_TEMPORARY");
     server.m_spool = variable("ORV_SMTP_SPOOL");
+    server.m_wireLog = variable("ORV_SMTP_WIRE_LOG");
     if (server.m_host.isEmpty() || server.m_port <= 0 || server.m_spool.isEmpty()) {
         ADD_FAILURE()
             << "The SMTP test server is not running: run the tests through scripts/test.sh "
@@ -77,6 +87,22 @@ QList<ReceivedMail> SmtpTestServer::messagesSince(int count) const
         mails.append(mail);
     }
     return mails;
+}
+
+int SmtpTestServer::wireLineCount() const
+{
+    return static_cast<int>(wireLogLines(m_wireLog).size());
+}
+
+QList<WireLine> SmtpTestServer::wireLinesSince(int count) const
+{
+    QList<WireLine> lines;
+    for (const QByteArray &json : wireLogLines(m_wireLog).mid(count)) {
+        const QJsonObject record = QJsonDocument::fromJson(json).object();
+        lines.append({static_cast<quint16>(record.value(u"port").toInt()),
+                      record.value(u"tls").toBool(), record.value(u"line").toString().toLatin1()});
+    }
+    return lines;
 }
 
 } // namespace orv::test

@@ -19,6 +19,13 @@ struct ReceivedMail {
     bool encrypted = false;
 };
 
+// One line a client sent, as the server's wire log holds it.
+struct WireLine {
+    quint16 port = 0; // the server's port it reached
+    bool tls = false; // travelled inside TLS
+    QByteArray line;
+};
+
 // The aiosmtpd server that scripts/peers/smtp.sh starts; its variables come from smtp.env.
 class SmtpTestServer {
 public:
@@ -32,6 +39,8 @@ public:
     // A plain port that offers STARTTLS, and the implicit-TLS port.
     quint16 startTlsPort() const { return m_startTlsPort; }
     quint16 tlsPort() const { return m_tlsPort; }
+    // A plain port that offers STARTTLS and answers it with 454.
+    quint16 startTlsRefusedPort() const { return m_startTlsRefusedPort; }
     // The authority that signed the server's certificate, and one that did not.
     QString caFile() const { return m_caFile; }
     QString untrustedCaFile() const { return m_untrustedCaFile; }
@@ -39,22 +48,30 @@ public:
     QString password() const { return m_password; }
     // The recipient the server refuses with 550.
     QString rejectedRecipient() const { return m_rejected; }
+    // The recipient the server refuses for now with 451.
+    QString temporarilyRefusedRecipient() const { return m_temporary; }
 
     // Messages stored so far; tests share the server, so they compare counts.
     int messageCount() const;
     QList<ReceivedMail> messagesSince(int count) const;
+    // Every line clients sent so far, on every port, in the order it arrived.
+    int wireLineCount() const;
+    QList<WireLine> wireLinesSince(int count) const;
 
 private:
     QString m_host;
     int m_port = 0;
     quint16 m_startTlsPort = 0;
     quint16 m_tlsPort = 0;
+    quint16 m_startTlsRefusedPort = 0;
     QString m_caFile;
     QString m_untrustedCaFile;
     QString m_user;
     QString m_password;
     QString m_rejected;
+    QString m_temporary;
     QString m_spool;
+    QString m_wireLog;
 };
 
 } // namespace orv::test

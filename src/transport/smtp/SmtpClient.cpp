@@ -4,12 +4,16 @@
 #include "transport/ServerAddress.h"
 #include "transport/mime/Addresses.h"
 #include "transport/mime/MessageBuilder.h"
+#include "transport/smtp/HeloName.h"
 #include "transport/smtp/SmtpFailure.h"
 
 #include <curl/curl.h>
 
 #include <QFile>
+#include <QHash>
+#include <QHostAddress>
 #include <QStringList>
+#include <QUrl>
 
 #include <cstring>
 
@@ -122,18 +126,24 @@ int checkAndBuild(const SmtpRequest &request, PreparedMail &envelope, QString *e
     return 0;
 }
 
-QByteArray serverUrl(const ServerAddress &server)
+// The URL's path is the name libcurl gives in EHLO.
+QByteArray serverUrl(const ServerAddress &server, const QByteArray &heloName)
 {
     const QString host = server.host.contains(u':') ? u'[' + server.host + u']' : server.host;
     const QString scheme =
         server.tls == TlsMode::Implicit ? QStringLiteral("smtps") : QStringLiteral("smtp");
-    return QStringLiteral("%1://%2:%3").arg(scheme, host).arg(server.port).toUtf8();
+    return QStringLiteral("%1://%2:%3/").arg(scheme, host).arg(server.port).toUtf8() +
+           QUrl::toPercentEncoding(QString::fromLatin1(heloName));
 }
 
 // The data libcurl points to during a send. It lives as long as the handle: closing the
 // connection later (QUIT) still reports the dialogue.
 struct Transfer {
     QByteArray url;
+    // STARTTLS is required; without it only a server judged fit for plaintext gets anything,
+    // and then at the address it was judged at ("host:port:address").
+    bool plaintext = false;
+    std::unique_ptr<curl_slist, SlistFree> pinnedAddress;
     QByteArray from;
     std::unique_ptr<curl_slist, SlistFree> recipients;
     QByteArray user;
@@ -144,9 +154,9 @@ struct Transfer {
     char curlError[CURL_ERROR_SIZE] = {};
 };
 
-void fillTransfer(Transfer &transfer, PreparedMail &envelope)
+void fillTransfer(Transfer &transfer, PreparedMail &envelope, const QByteArray &heloName)
 {
-    transfer.url = serverUrl(envelope.server);
+    transfer.url = serverUrl(envelope.server, heloName);
     transfer.from = '<' + envelope.from.address.toUtf8() + '>';
     transfer.recipients.reset();
     for (const mime::Mailbox &recipient : envelope.recipients) {
@@ -157,6 +167,10 @@ void fillTransfer(Transfer &transfer, PreparedMail &envelope)
     transfer.user = envelope.request.userId.toUtf8();
     transfer.password = envelope.request.password.toUtf8();
     transfer.message = std::move(envelope.message);
+}
+
+void restartTransfer(Transfer &transfer)
+{
     transfer.upload = Upload{&transfer.message, 0};
     transfer.dialogue = Dialogue();
     transfer.curlError[0] = '\0';
@@ -165,7 +179,11 @@ void fillTransfer(Transfer &transfer, PreparedMail &envelope)
 void applyOptions(CURL *curl, Transfer &transfer, const QByteArray &caFile)
 {
     curl_easy_setopt(curl, CURLOPT_URL, transfer.url.constData());
-    curl_easy_setopt(curl, CURLOPT_USE_SSL, static_cast<long>(CURLUSESSL_TRY));
+    // Never CURLUSESSL_TRY: it goes on in the clear when the server refuses STARTTLS.
+    curl_easy_setopt(curl, CURLOPT_USE_SSL,
+                     static_cast<long>(transfer.plaintext ? CURLUSESSL_NONE : CURLUSESSL_ALL));
+    if (transfer.pinnedAddress)
+        curl_easy_setopt(curl, CURLOPT_RESOLVE, transfer.pinnedAddress.get());
     if (!caFile.isEmpty())
         curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
     curl_easy_setopt(curl, CURLOPT_MAIL_FROM, transfer.from.constData());
@@ -191,13 +209,78 @@ void applyOptions(CURL *curl, Transfer &transfer, const QByteArray &caFile)
     curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
 }
 
+QHostAddress connectedAddress(CURL *curl)
+{
+    const char *ip = nullptr;
+    if (curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &ip) != CURLE_OK || !ip)
+        return QHostAddress();
+    return QHostAddress(QString::fromLatin1(ip));
+}
+
+// The server turned out to offer no STARTTLS: nothing was sent but EHLO.
+bool offeredNoStartTls(CURLcode code, const Transfer &transfer)
+{
+    return code == CURLE_USE_SSL_FAILED && !transfer.plaintext && !transfer.dialogue.startTlsSent;
+}
+
 } // namespace
 
 struct SmtpClient::Connection {
     CURL *curl = curl_easy_init();
     Transfer transfer;
+    // The server of this connection, once it was judged fit for plaintext, and where.
+    QString plaintextServer;
+    QByteArray plaintextAddress;
+    // EHLO names by server: finding one may need the resolver.
+    QHash<QString, QByteArray> heloNames;
     ~Connection() { curl_easy_cleanup(curl); }
+
+    CURLcode perform(const QByteArray &caFile);
+    void allowPlaintext(const ServerAddress &server, const QHostAddress &peer);
+    void usePlaintextIfAllowed(const ServerAddress &server);
+    const QByteArray &heloNameFor(const ServerAddress &server);
 };
+
+CURLcode SmtpClient::Connection::perform(const QByteArray &caFile)
+{
+    // The handle forgets the last send's options (not its connection) before their data goes.
+    curl_easy_reset(curl);
+    restartTransfer(transfer);
+    applyOptions(curl, transfer, caFile);
+    return curl_easy_perform(curl);
+}
+
+// Later sends to the same server go in the clear at once. A host name stays pinned to the
+// address it was judged at, so a second lookup cannot send the password elsewhere.
+void SmtpClient::Connection::allowPlaintext(const ServerAddress &server, const QHostAddress &peer)
+{
+    plaintextServer = server.display();
+    plaintextAddress.clear();
+    if (QHostAddress(server.host).isNull()) {
+        const QString shownPeer = peer.protocol() == QAbstractSocket::IPv6Protocol
+                                      ? u'[' + peer.toString() + u']'
+                                      : peer.toString();
+        plaintextAddress =
+            QStringLiteral("%1:%2:%3").arg(server.host).arg(server.port).arg(shownPeer).toUtf8();
+    }
+    usePlaintextIfAllowed(server);
+}
+
+void SmtpClient::Connection::usePlaintextIfAllowed(const ServerAddress &server)
+{
+    transfer.plaintext = server.tls != TlsMode::Implicit && plaintextServer == server.display();
+    const bool pinned = transfer.plaintext && !plaintextAddress.isEmpty();
+    transfer.pinnedAddress.reset(pinned ? curl_slist_append(nullptr, plaintextAddress.constData())
+                                        : nullptr);
+}
+
+const QByteArray &SmtpClient::Connection::heloNameFor(const ServerAddress &server)
+{
+    const QString key = server.display();
+    if (!heloNames.contains(key))
+        heloNames.insert(key, heloName(server.host, server.port));
+    return heloNames[key];
+}
 
 SmtpClient::SmtpClient()
 {
@@ -238,20 +321,29 @@ int SmtpClient::send(PreparedMail envelope, QString *error)
     }
     if (!m_connection)
         m_connection = std::make_unique<Connection>();
-    CURL *curl = m_connection->curl;
-    Transfer &transfer = m_connection->transfer;
-    // The handle forgets the last send's options (not its connection) before their data goes.
-    curl_easy_reset(curl);
-    fillTransfer(transfer, envelope);
-    applyOptions(curl, transfer, m_caFile);
+    Connection &connection = *m_connection;
+    const ServerAddress server = envelope.server;
+    fillTransfer(connection.transfer, envelope, connection.heloNameFor(server));
+    connection.usePlaintextIfAllowed(server);
 
-    const CURLcode code = curl_easy_perform(curl);
+    CURLcode code = connection.perform(m_caFile);
+    if (offeredNoStartTls(code, connection.transfer)) {
+        const QHostAddress peer = connectedAddress(connection.curl);
+        if (!plaintextAllowed(server, peer)) {
+            if (error)
+                *error = noTlsOfferedText(server, MailProtocol::Smtp);
+            return kNotDelivered;
+        }
+        connection.allowPlaintext(server, peer);
+        code = connection.perform(m_caFile);
+    }
     if (code == CURLE_OK)
         return 0;
     if (error) {
+        const Transfer &transfer = connection.transfer;
         const QString detail = transfer.curlError[0] ? QString::fromUtf8(transfer.curlError)
                                                      : QString::fromUtf8(curl_easy_strerror(code));
-        *error = failureText(envelope.server.display(), code, transfer.dialogue, detail);
+        *error = failureText(server.display(), code, transfer.dialogue, detail);
     }
     return kNotDelivered;
 }

@@ -34,7 +34,8 @@ struct PreparedMail {
 };
 
 // Keeps one libcurl handle (and so one connection) across sends to the same server, so a
-// bulk send reuses it.
+// bulk send reuses it. STARTTLS is required when the server offers it; a server that offers
+// no TLS gets neither the password nor the message unless plaintext is allowed for it.
 class SmtpClient {
 public:
     SmtpClient();

@@ -14,8 +14,10 @@ struct Dialogue {
     QByteArray lastCommand;
     QByteArray refusedCommand;
     QByteArray refusal;
+    // The server offered STARTTLS: the client asked for it.
+    bool startTlsSent = false;
 
-    void commandSent(const QByteArray &command) { lastCommand = command; }
+    void commandSent(const QByteArray &command);
     void replyReceived(const QByteArray &reply);
 };
 
