@@ -6,9 +6,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 namespace orv::mime {
 namespace {
@@ -203,6 +210,173 @@ TEST_F(BuilderAttachments, MissingAttachmentIsNamedInTheFailure)
     const Status status = buildMessage(mail, message);
     ASSERT_FALSE(status.ok());
     EXPECT_TRUE(status.error().contains(missing)) << text(status.error());
+}
+
+// What Python's email package reads from the message's headers.
+QJsonObject readByPython(const QByteArray &message)
+{
+    QProcess python;
+    python.start(QStringLiteral("/usr/bin/python3"),
+                 {QStringLiteral(ORVAINE_SOURCE_DIR "/tests/transport/header_reader.py")});
+    python.write(message);
+    python.closeWriteChannel();
+    EXPECT_TRUE(python.waitForFinished(60000));
+    EXPECT_EQ(python.exitCode(), 0) << python.readAllStandardError().toStdString();
+    return QJsonDocument::fromJson(python.readAllStandardOutput()).object();
+}
+
+// [[name, address], ...] as compact JSON, for readable failures.
+std::string mailboxesAsJson(const QList<Mailbox> &mailboxes)
+{
+    QJsonArray list;
+    for (const Mailbox &mailbox : mailboxes)
+        list.append(QJsonArray{mailbox.name, mailbox.address});
+    return QJsonDocument(list).toJson(QJsonDocument::Compact).toStdString();
+}
+
+std::string jsonText(const QJsonValue &value)
+{
+    return QJsonDocument(value.toArray()).toJson(QJsonDocument::Compact).toStdString();
+}
+
+TEST_F(BuilderAttachments, EveryHeaderLineFitsAndStrictReadersGetTheNamesBack)
+{
+    struct Case {
+        const char *name;
+        OutgoingMail mail;
+        QList<Mailbox> replyTo; // written as an extra header line
+    };
+    const auto with = [](auto change) {
+        OutgoingMail mail = japaneseMail(QStringLiteral("件名"), QStringLiteral("本文"));
+        change(mail);
+        return mail;
+    };
+    const QString longName =
+        QStringLiteral("株式会社オルヴェイン・メール開発本部　第一営業部長　山田太郎");
+    const QString longAddress =
+        QStringLiteral("a.very.long.local-part.for.testing.folding@mail.subdomain.example.co.jp");
+    const QList<Mailbox> several = {
+        {QStringLiteral("鈴木花子"), QStringLiteral("suzuki@example.jp")},
+        {QString(), QStringLiteral("sato@example.jp")},
+        {QStringLiteral("①番窓口㈱"), QStringLiteral("window1@example.jp")},
+        {QStringLiteral("Tanaka Ichiro"), QStringLiteral("tanaka@example.jp")},
+        {QStringLiteral("高橋"), QStringLiteral("takahashi@example.jp")},
+        {QString(), QStringLiteral("watanabe@example.jp")},
+    };
+    const Case cases[] = {
+        {"long japanese display name",
+         with([&](OutgoingMail &m) {
+             m.from = {longName, QStringLiteral("yamada@example.jp")};
+         }),
+         {}},
+        {"long name outside iso-2022-jp",
+         with([&](OutgoingMail &m) {
+             m.to = {{QString(12, u'①') + longName, longAddress}};
+         }),
+         {}},
+        {"long address",
+         with([&](OutgoingMail &m) {
+             m.to = {{QStringLiteral("鈴木"), longAddress}};
+         }),
+         {}},
+        {"several to and cc entries",
+         with([&](OutgoingMail &m) {
+             m.to = several;
+             m.cc = several;
+         }),
+         {}},
+        {"long ascii display name",
+         with([](OutgoingMail &m) {
+             m.cc = {{QStringLiteral("Professor Emeritus Johann Sebastian Bach, Thomasschule zu "
+                                     "Leipzig \"Cantor\""),
+                      QStringLiteral("bach@example.de")}};
+         }),
+         {}},
+        {"reply-to with a long name",
+         with([](OutgoingMail &) {}),
+         {{QStringLiteral("経理部　請求書のお問い合わせ窓口　担当　山田"),
+           QStringLiteral("billing-contact@example.co.jp")}}},
+        {"long ascii subject",
+         with([](OutgoingMail &m) {
+             m.subject =
+                 QStringLiteral("Re: ").repeated(3) +
+                 QStringLiteral("minutes of the meeting on folding header lines ").repeated(4);
+         }),
+         {}},
+        {"ascii subject with a word no line holds",
+         with([](OutgoingMail &m) { m.subject = QStringLiteral("see ") + QString(120, u'x'); }),
+         {}},
+        {"long japanese subject",
+         with([](OutgoingMail &m) { m.subject = QString(45, u'長') + QString(20, u'①'); }),
+         {}},
+    };
+    const QString attachment = writeFile(
+        QStringLiteral("株式会社オルヴェイン御中_御見積書_第二版_最終確認済み.pdf"), "%PDF");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        OutgoingMail mail = c.mail;
+        mail.attachmentPaths = {attachment};
+        if (!c.replyTo.isEmpty())
+            mail.extraHeader = QStringLiteral("Reply-To: %1<%2>")
+                                   .arg(c.replyTo.first().name, c.replyTo.first().address);
+        const QByteArray message = built(mail);
+        expectSafeForSmtp(message);
+        // Every line: the body is short and base64 lines are 76 characters.
+        for (const QByteArray &line : message.split('\n'))
+            EXPECT_LE(line.size(), 78 + 1) << line.toStdString(); // 78 characters and the CR
+
+        const QJsonObject read = readByPython(message);
+        EXPECT_EQ(jsonText(read.value(u"from")), mailboxesAsJson({mail.from}));
+        EXPECT_EQ(jsonText(read.value(u"to")), mailboxesAsJson(mail.to));
+        EXPECT_EQ(jsonText(read.value(u"cc")), mailboxesAsJson(mail.cc));
+        EXPECT_EQ(jsonText(read.value(u"reply-to")), mailboxesAsJson(c.replyTo));
+        EXPECT_EQ(text(read.value(u"subject").toString()), text(mail.subject));
+        EXPECT_EQ(read.value(u"filenames").toArray(), QJsonArray{QFileInfo(attachment).fileName()});
+    }
+}
+
+// The charset parameter of every attachment, by file name.
+std::map<std::string, std::string> attachmentCharsets(const QByteArray &message)
+{
+    ensureGMimeInitialised();
+    GObjectPtr<GMimeStream> stream(
+        g_mime_stream_mem_new_with_buffer(message.constData(), message.size()));
+    GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
+    GObjectPtr<GMimeMessage> parsed(g_mime_parser_construct_message(parser.get(), nullptr));
+    GMimeMultipart *mixed = GMIME_MULTIPART(g_mime_message_get_mime_part(parsed.get()));
+    std::map<std::string, std::string> charsets;
+    for (int i = 1; i < g_mime_multipart_get_count(mixed); ++i) {
+        GMimeObject *part = g_mime_multipart_get_part(mixed, i);
+        const char *charset = g_mime_object_get_content_type_parameter(part, "charset");
+        charsets[g_mime_part_get_filename(GMIME_PART(part))] = charset ? charset : "<none>";
+    }
+    return charsets;
+}
+
+TEST_F(BuilderAttachments, TextAttachmentsSayWhichCharsetTheirBytesAreIn)
+{
+    struct Case {
+        const char *file;
+        QByteArray bytes;
+        const char *charset;
+    };
+    const Case cases[] = {
+        {"ascii.txt", "plain text only\r\n", "<none>"},
+        {"utf8.txt", QStringLiteral("日本語①～\r\n").toUtf8(), "UTF-8"},
+        // 日本語①～髙 in code page 932: ① and 髙 are outside Shift_JIS proper.
+        {"cp932.txt", "\x93\xfa\x96\x7b\x8c\xea\x87\x40\x81\x60\xfb\xfc\r\n", "Shift_JIS"},
+        {"cp932.csv", "\x96\xbc\x91\x4f,\x8f\x5a\x8f\x8a\r\n", "Shift_JIS"},
+        {"jis.txt", "\x1b$BF|K\\8l\x1b(B\r\n", "ISO-2022-JP"},
+        {"unreadable.txt", "\xff\xfe\xfd\x80\x80", "<none>"},
+        {"utf8.pdf", QStringLiteral("日本語").toUtf8(), "<none>"},
+    };
+    OutgoingMail mail = japaneseMail(QStringLiteral("添付"), QStringLiteral("本文"));
+    std::map<std::string, std::string> expected;
+    for (const Case &c : cases) {
+        mail.attachmentPaths.append(writeFile(QString::fromLatin1(c.file), c.bytes));
+        expected[c.file] = c.charset;
+    }
+    EXPECT_EQ(attachmentCharsets(built(mail)), expected);
 }
 
 TEST(MessageBuilder, ExtraHeaderLinesAreAddedOrRefused)

@@ -13,6 +13,7 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+#include <algorithm>
 #include <atomic>
 #include <optional>
 #include <utility>
@@ -24,7 +25,38 @@ namespace {
 // RFC 2047 allows 75 characters a word; shorter words keep "Subject: " and the first word
 // within a 76-character line.
 constexpr qsizetype kMaxEncodedWord = 66;
-const QByteArray kFold = "\n ";
+// Strict servers and readers want header lines no longer than this (RFC 5322).
+constexpr qsizetype kMaxHeaderLine = 78;
+
+// Lays out a header's value on lines of at most 78 characters, folding only at the blank
+// before a piece. A piece longer than a whole line still gets a line of its own.
+class FoldedValue {
+public:
+    explicit FoldedValue(const QByteArray &fieldName) : m_column(fieldName.size() + 1) {}
+
+    void add(const QByteArray &piece)
+    {
+        // An empty piece stands for a second blank in a row; folding there would leave a
+        // line of nothing but blanks.
+        if (m_column + 1 + piece.size() > kMaxHeaderLine && !piece.isEmpty()) {
+            m_value += '\n';
+            m_column = 0;
+        }
+        m_value += ' ' + piece;
+        m_column += 1 + piece.size();
+    }
+    void add(const QList<QByteArray> &pieces)
+    {
+        for (const QByteArray &piece : pieces)
+            add(piece);
+    }
+    // The value as it follows "Name:", starting with its blank or its first fold.
+    const QByteArray &value() const { return m_value; }
+
+private:
+    QByteArray m_value;
+    qsizetype m_column;
+};
 
 // What `work` gave for the last key on this thread: a bulk send asks the same of every
 // message (its subject, its sender's domain, its body unless a fortune goes with it).
@@ -97,31 +129,72 @@ QByteArray quotedPhrase(const QString &name)
     return '"' + escaped.toLatin1() + '"';
 }
 
-QByteArray mailboxText(const Mailbox &mailbox)
+// Pieces that each fit a folded line, after its leading blank.
+bool everyPieceFits(const QList<QByteArray> &pieces)
 {
-    const QByteArray address = '<' + mailbox.address.toUtf8() + '>';
-    const QString name = withoutControls(mailbox.name).trimmed();
-    if (name.isEmpty())
-        return address;
-    const QByteArray phrase = isPlainAscii(name) ? quotedPhrase(name) : encodeHeaderText(name);
-    return phrase + ' ' + address;
+    return std::all_of(pieces.cbegin(), pieces.cend(),
+                       [](const QByteArray &piece) { return 1 + piece.size() <= kMaxHeaderLine; });
 }
 
-QByteArray mailboxListText(const QList<Mailbox> &mailboxes)
+QList<QByteArray> encodedPieces(const QString &text)
 {
-    QList<QByteArray> entries;
-    for (const Mailbox &mailbox : mailboxes)
-        entries.append(mailboxText(mailbox));
-    return entries.join("," + kFold);
+    const bool fitsJis = charsets::encodeIso2022Jp(text).has_value();
+    const WordCharset charset = fitsJis ? WordCharset{"ISO-2022-JP", charsets::encodeIso2022Jp}
+                                        : WordCharset{"UTF-8", utf8};
+    return encodedWords(text, charset);
+}
+
+// The pieces of an unstructured header value, each to be preceded by one blank: ASCII text
+// folds at its blanks, anything else, or a word no line can hold, is split into
+// encoded-words.
+QList<QByteArray> textPieces(const QString &text)
+{
+    const QString clean = withoutControls(text);
+    if (isPlainAscii(clean)) {
+        const QList<QByteArray> words = clean.toLatin1().split(' ');
+        if (everyPieceFits(words))
+            return words;
+    }
+    return encodedPieces(clean);
+}
+
+// A display name as pieces: the words of its quoted form (a quoted string may be folded
+// at its blanks), or its encoded-words.
+QList<QByteArray> phrasePieces(const QString &name)
+{
+    if (isPlainAscii(name)) {
+        const QList<QByteArray> quoted = quotedPhrase(name).split(' ');
+        if (everyPieceFits(quoted))
+            return quoted;
+    }
+    return encodedPieces(name);
+}
+
+// Every mailbox of the list as pieces, a comma after all but the last: a fold falls
+// between two addresses or between the words of a name, never inside an address.
+QList<QByteArray> mailboxListPieces(const QList<Mailbox> &mailboxes)
+{
+    QList<QByteArray> pieces;
+    for (const Mailbox &mailbox : mailboxes) {
+        if (!pieces.isEmpty())
+            pieces.last() += ',';
+        const QString name = withoutControls(mailbox.name).trimmed();
+        if (!name.isEmpty())
+            pieces += phrasePieces(name);
+        pieces.append('<' + mailbox.address.toUtf8() + '>');
+    }
+    return pieces;
 }
 
 // Sets a header to a value we encoded and folded ourselves; GMime writes it as it is.
-void setEncodedHeader(GMimeObject *object, const char *name, const QByteArray &value)
+void setFoldedHeader(GMimeObject *object, const QByteArray &name, const QList<QByteArray> &pieces)
 {
-    g_mime_object_set_header(object, name, "", nullptr);
+    FoldedValue folded(name);
+    folded.add(pieces);
+    g_mime_object_set_header(object, name.constData(), "", nullptr);
     GMimeHeader *header =
-        g_mime_header_list_get_header(g_mime_object_get_header_list(object), name);
-    g_mime_header_set_raw_value(header, QByteArray(' ' + value + '\n').constData());
+        g_mime_header_list_get_header(g_mime_object_get_header_list(object), name.constData());
+    g_mime_header_set_raw_value(header, QByteArray(folded.value() + '\n').constData());
 }
 
 GObjectPtr<GMimeDataWrapper> wrapperFor(const QByteArray &bytes, GMimeContentEncoding encoding)
@@ -175,6 +248,25 @@ GObjectPtr<GMimeObject> bodyPart(const QString &body)
     return GObjectPtr<GMimeObject>(GMIME_OBJECT(part.release()));
 }
 
+bool isSevenBit(const QByteArray &bytes)
+{
+    return std::all_of(bytes.cbegin(), bytes.cend(), [](char c) { return (c & 0x80) == 0; });
+}
+
+// The charset a text attachment's bytes are in, so a reader shows them as they were
+// written: none for plain ASCII, and nothing either for bytes no Japanese charset reads.
+QByteArray textCharsetOf(const QByteArray &bytes)
+{
+    if (isSevenBit(bytes))
+        return bytes.contains("\x1b$") && charsets::decodeIso2022Jp(bytes) ? "ISO-2022-JP"
+                                                                           : QByteArray();
+    if (charsets::decodeStrictly(bytes, "UTF-8"))
+        return "UTF-8";
+    if (charsets::decodeStrictly(bytes, "CP932"))
+        return "Shift_JIS";
+    return {};
+}
+
 Status attachmentPart(const QString &path, GObjectPtr<GMimeObject> &part)
 {
     QFile file(path);
@@ -189,6 +281,10 @@ Status attachmentPart(const QString &path, GObjectPtr<GMimeObject> &part)
         g_mime_part_new_with_type(type.left(slash).constData(), type.mid(slash + 1).constData()));
     g_mime_part_set_content(leaf.get(), wrapperFor(bytes, GMIME_CONTENT_ENCODING_DEFAULT).get());
     g_mime_part_set_content_encoding(leaf.get(), GMIME_CONTENT_ENCODING_BASE64);
+    if (type.startsWith("text/"))
+        if (const QByteArray charset = textCharsetOf(bytes); !charset.isEmpty())
+            g_mime_object_set_content_type_parameter(GMIME_OBJECT(leaf.get()), "charset",
+                                                     charset.constData());
     g_mime_object_set_disposition(GMIME_OBJECT(leaf.get()), GMIME_DISPOSITION_ATTACHMENT);
     g_mime_part_set_filename(leaf.get(), QFileInfo(path).fileName().toUtf8().constData());
     part.reset(GMIME_OBJECT(leaf.release()));
@@ -214,17 +310,38 @@ Status contentOf(const OutgoingMail &mail, GObjectPtr<GMimeObject> &content)
     return Status::success();
 }
 
+bool holdsAddresses(const QString &fieldName)
+{
+    static const QStringList addressFields = {QStringLiteral("From"),     QStringLiteral("Sender"),
+                                              QStringLiteral("Reply-To"), QStringLiteral("To"),
+                                              QStringLiteral("Cc"),       QStringLiteral("Bcc")};
+    return addressFields.contains(fieldName, Qt::CaseInsensitive);
+}
+
+// An address field keeps its addresses readable: only the names are encoded.
+std::optional<QList<QByteArray>> extraHeaderPieces(const QString &name, const QString &value)
+{
+    if (!holdsAddresses(name))
+        return textPieces(value);
+    const auto mailboxes = parseAddressList(value, nullptr);
+    if (!mailboxes || mailboxes->isEmpty())
+        return std::nullopt;
+    return mailboxListPieces(*mailboxes);
+}
+
 Status addExtraHeader(GMimeObject *message, const QString &extraHeader)
 {
     static const QRegularExpression fieldName(QStringLiteral("^[!-9;-~]+$"));
     for (const QString &line : withLf(extraHeader).split(u'\n', Qt::SkipEmptyParts)) {
         const qsizetype colon = line.indexOf(u':');
         const QString name = line.left(colon);
-        if (colon <= 0 || !fieldName.match(name).hasMatch())
+        const auto pieces = colon > 0 && fieldName.match(name).hasMatch()
+                                ? extraHeaderPieces(name, line.mid(colon + 1).trimmed())
+                                : std::nullopt;
+        if (!pieces)
             return Status::failure(
                 QStringLiteral("追加のヘッダー行「%1」の形が正しくありません。").arg(line));
-        setEncodedHeader(message, name.toLatin1().constData(),
-                         encodeHeaderText(line.mid(colon + 1).trimmed()));
+        setFoldedHeader(message, name.toLatin1(), *pieces);
     }
     return Status::success();
 }
@@ -251,8 +368,8 @@ void setDateAndId(GMimeMessage *message, const OutgoingMail &mail)
     GDateTime *date = g_date_time_new_from_unix_local(mail.date.toSecsSinceEpoch());
     g_mime_message_set_date(message, date);
     g_date_time_unref(date);
-    setEncodedHeader(GMIME_OBJECT(message), "Message-Id",
-                     messageId(rememberedLast<domainOf>(mail.from.address)));
+    setFoldedHeader(GMIME_OBJECT(message), "Message-Id",
+                    {messageId(rememberedLast<domainOf>(mail.from.address))});
 }
 
 QByteArray serialised(GMimeObject *object)
@@ -274,13 +391,9 @@ QList<QByteArray> utf8EncodedWords(const QString &text)
 
 QByteArray encodeHeaderText(const QString &text)
 {
-    const QString clean = withoutControls(text);
-    if (isPlainAscii(clean))
-        return clean.toLatin1();
-    const bool fitsJis = charsets::encodeIso2022Jp(clean).has_value();
-    const WordCharset charset = fitsJis ? WordCharset{"ISO-2022-JP", charsets::encodeIso2022Jp}
-                                        : WordCharset{"UTF-8", utf8};
-    return encodedWords(clean, charset).join(kFold);
+    FoldedValue folded("Subject");
+    folded.add(textPieces(text));
+    return folded.value().mid(1);
 }
 
 Status buildMessage(const OutgoingMail &mail, QByteArray &message)
@@ -292,12 +405,12 @@ Status buildMessage(const OutgoingMail &mail, QByteArray &message)
 
     GObjectPtr<GMimeMessage> built(g_mime_message_new(TRUE));
     GMimeObject *object = GMIME_OBJECT(built.get());
-    setEncodedHeader(object, "From", mailboxText(mail.from));
+    setFoldedHeader(object, "From", mailboxListPieces({mail.from}));
     if (!mail.to.isEmpty())
-        setEncodedHeader(object, "To", mailboxListText(mail.to));
+        setFoldedHeader(object, "To", mailboxListPieces(mail.to));
     if (!mail.cc.isEmpty())
-        setEncodedHeader(object, "Cc", mailboxListText(mail.cc));
-    setEncodedHeader(object, "Subject", rememberedLast<encodeHeaderText>(mail.subject));
+        setFoldedHeader(object, "Cc", mailboxListPieces(mail.cc));
+    setFoldedHeader(object, "Subject", rememberedLast<textPieces>(mail.subject));
     setDateAndId(built.get(), mail);
     if (Status status = addExtraHeader(object, mail.extraHeader); !status)
         return status;
