@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <limits>
@@ -463,6 +464,58 @@ int receivedRecord(const QByteArray &rawMessage, const QString &attachmentFolder
     return result;
 }
 
+namespace {
+
+// Adds the regular files among `paths` (through symlinks); counts the rest.
+void addRegularFiles(const QStringList &paths, ImportSources &sources)
+{
+    for (const QString &file : paths) {
+        struct stat entry;
+        if (::stat(QFile::encodeName(file).constData(), &entry) == 0 && S_ISREG(entry.st_mode))
+            sources.files.append(file);
+        else
+            ++sources.notRegular;
+    }
+}
+
+bool isMaildir(const QDir &folder)
+{
+    return QFileInfo(folder.filePath(QStringLiteral("cur"))).isDir() ||
+           QFileInfo(folder.filePath(QStringLiteral("new"))).isDir();
+}
+
+// A Maildir names each message after the second it was delivered ("1765357200.M20P7.host"
+// and, once seen, ":2,S" after it): that number first, then the name, is delivery order
+// across cur/ and new/.
+QStringList maildirMessages(const QDir &maildir)
+{
+    QList<std::pair<qint64, QString>> messages;
+    for (const char *part : {"cur", "new"}) {
+        const QDir folder(maildir.filePath(QLatin1String(part)));
+        for (const QString &name : folder.entryList(QDir::Files | QDir::System))
+            messages.append({name.section(u'.', 0, 0).toLongLong(), folder.filePath(name)});
+    }
+    std::sort(messages.begin(), messages.end(), [](const auto &a, const auto &b) {
+        return a.first != b.first ? a.first < b.first
+                                  : QFileInfo(a.second).fileName() < QFileInfo(b.second).fileName();
+    });
+    QStringList paths;
+    for (const auto &[delivered, path] : std::as_const(messages))
+        paths.append(path);
+    return paths;
+}
+
+QStringList emlFiles(const QDir &folder)
+{
+    QStringList paths;
+    for (const QString &name :
+         folder.entryList({QStringLiteral("*.eml")}, QDir::Files | QDir::System, QDir::Name))
+        paths.append(folder.filePath(name));
+    return paths;
+}
+
+} // namespace
+
 ImportSources importSources(const QString &path)
 {
     ImportSources sources;
@@ -480,19 +533,13 @@ ImportSources importSources(const QString &path)
         return sources;
     }
     const QDir folder(path);
-    const QStringList names = folder.entryList({QStringLiteral("*.eml")},
-                                               QDir::Files | QDir::System, QDir::Name);
-    for (const QString &name : names) {
-        const QString file = folder.filePath(name);
-        struct stat entry;
-        if (::stat(QFile::encodeName(file).constData(), &entry) == 0 && S_ISREG(entry.st_mode))
-            sources.files.append(file);
-        else
-            ++sources.notRegular;
-    }
+    addRegularFiles(isMaildir(folder) ? maildirMessages(folder) : emlFiles(folder), sources);
     if (sources.files.isEmpty() && sources.notRegular == 0)
-        sources.status = Status::failure(
-            QStringLiteral("「%1」に取り込むemlファイルがありません。").arg(QDir::toNativeSeparators(path)));
+        sources.status =
+            Status::failure(QStringLiteral("「%1」に取り込むメールがありません。"
+                                           "（emlファイルのフォルダか、cur と new のあるMaildirを"
+                                           "指定してください）")
+                                .arg(QDir::toNativeSeparators(path)));
     return sources;
 }
 

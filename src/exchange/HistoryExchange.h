@@ -64,8 +64,9 @@ int receivedRecord(const QByteArray &rawMessage, const QString &attachmentFolder
                    MailRecord &record, QString *error = nullptr,
                    QStringList *writtenFiles = nullptr);
 
-// The files an import reads, found from what the user named: an mbox or .eml file, or a
-// folder of .eml files (by name). Only regular files are read, also through symlinks: a
+// The files an import reads, found from what the user named: an mbox or .eml file, a
+// folder of .eml files (by name), or a Maildir (the messages of its cur/ and new/ in
+// delivery order). Only regular files are read, also through symlinks: a
 // FIFO, a device or a socket named is refused (`status`), one found in a folder is
 // skipped and counted.
 struct ImportSources {
