@@ -4,6 +4,7 @@
 #include "exchange/FieldBytes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -14,10 +15,88 @@ namespace orv::exchange {
 
 namespace {
 
+constexpr unsigned char kFirstHalfWidthKana = 0xA1; // ｡
+constexpr unsigned char kLastHalfWidthKana = 0xDF;  // ﾟ
+constexpr unsigned char kVoicedMark = 0xDE;         // ﾞ
+constexpr unsigned char kSemiVoicedMark = 0xDF;     // ﾟ
+constexpr int kHalfWidthKanaCount = kLastHalfWidthKana - kFirstHalfWidthKana + 1;
+
+std::uint16_t twoByteUnit(const QString &text)
+{
+    const QByteArray bytes = cp932::encode(text);
+    if (text.size() != 1 || bytes.size() != 2)
+        return 0;
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(bytes[0]) << 8 |
+                                      static_cast<unsigned char>(bytes[1]));
+}
+
+// The full-width forms of the half-width katakana (one byte each in code page 932), alone
+// and with a voiced or semi-voiced mark after them; 0 where a pair has no single form.
+struct HalfWidthKana {
+    std::array<std::uint16_t, kHalfWidthKanaCount> alone{};
+    std::array<std::uint16_t, kHalfWidthKanaCount> voiced{};
+    std::array<std::uint16_t, kHalfWidthKanaCount> semiVoiced{};
+
+    HalfWidthKana()
+    {
+        const auto half = [](unsigned char byte) {
+            return cp932::decode(reinterpret_cast<const char *>(&byte), 1);
+        };
+        for (int i = 0; i < kHalfWidthKanaCount; ++i) {
+            const QString kana = half(static_cast<unsigned char>(kFirstHalfWidthKana + i));
+            alone[i] = twoByteUnit(kana.normalized(QString::NormalizationForm_KC));
+            voiced[i] =
+                twoByteUnit((kana + half(kVoicedMark)).normalized(QString::NormalizationForm_KC));
+            semiVoiced[i] = twoByteUnit(
+                (kana + half(kSemiVoicedMark)).normalized(QString::NormalizationForm_KC));
+        }
+        // Alone, the marks fold to their full-width spacing forms, not to combining marks.
+        alone[kVoicedMark - kFirstHalfWidthKana] = twoByteUnit(QStringLiteral("゛"));
+        alone[kSemiVoicedMark - kFirstHalfWidthKana] = twoByteUnit(QStringLiteral("゜"));
+    }
+};
+
+const HalfWidthKana &halfWidthKana()
+{
+    static const HalfWidthKana table;
+    return table;
+}
+
+// A half-width katakana folds to its full-width form; one followed by a mark that voices it
+// folds with the mark to the voiced form (ｶﾞ is ガ).
+std::uint16_t halfWidthKanaUnit(const unsigned char *at, const unsigned char *end, int *length)
+{
+    const HalfWidthKana &kana = halfWidthKana();
+    const int index = *at - kFirstHalfWidthKana;
+    if (at + 1 < end && (at[1] == kVoicedMark || at[1] == kSemiVoicedMark)) {
+        const std::uint16_t marked =
+            at[1] == kVoicedMark ? kana.voiced[index] : kana.semiVoiced[index];
+        if (marked != 0) {
+            *length = 2;
+            return marked;
+        }
+    }
+    *length = 1;
+    return kana.alone[index] != 0 ? kana.alone[index] : *at;
+}
+
+// The half-width byte a full-width unit is written with, the first of two for a voiced
+// one; 0 when it has none.
+unsigned char halfWidthFirstByte(std::uint16_t unit)
+{
+    const HalfWidthKana &kana = halfWidthKana();
+    for (int i = 0; i < kHalfWidthKanaCount; ++i)
+        if (kana.alone[i] == unit || kana.voiced[i] == unit || kana.semiVoiced[i] == unit)
+            return static_cast<unsigned char>(kFirstHalfWidthKana + i);
+    return 0;
+}
+
 // The folded unit of the character at `at` and its length in bytes.
 inline std::uint16_t unitAt(const unsigned char *at, const unsigned char *end, int *length)
 {
     const unsigned char lead = *at;
+    if (lead >= kFirstHalfWidthKana && lead <= kLastHalfWidthKana)
+        return halfWidthKanaUnit(at, end, length);
     if (!cp932::isLeadByte(lead) || at + 1 >= end) {
         *length = 1;
         return lead >= 'A' && lead <= 'Z' ? lead + ('a' - 'A') : lead;
@@ -42,11 +121,17 @@ const unsigned char *withoutPadding(const unsigned char *begin, const unsigned c
 }
 
 // Every byte form of a folded unit: an ASCII letter in either case and full-width in either
-// case, a digit half- and full-width, anything else as it is written.
+// case, a digit half- and full-width, a katakana full- and half-width (where a voiced one
+// starts), anything else as it is written.
 template <typename Form> std::vector<Form> formsOf(std::uint16_t unit)
 {
-    if (unit >= 0x100)
-        return {{static_cast<unsigned char>(unit >> 8), static_cast<unsigned char>(unit), true}};
+    if (unit >= 0x100) {
+        std::vector<Form> forms = {
+            {static_cast<unsigned char>(unit >> 8), static_cast<unsigned char>(unit), true}};
+        if (const unsigned char half = halfWidthFirstByte(unit); half != 0)
+            forms.push_back({half, 0, false});
+        return forms;
+    }
     const auto byte = static_cast<unsigned char>(unit);
     if (byte >= 'a' && byte <= 'z')
         return {{byte, 0, false},

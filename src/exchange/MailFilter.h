@@ -12,7 +12,8 @@
 namespace orv::exchange {
 
 // A search text folded for matching code page 932 bytes: ASCII letters match in either case,
-// and the full-width forms of letters and digits match their half-width forms.
+// the full-width forms of letters and digits match their half-width forms, and half-width
+// katakana match their full-width forms, a voiced mark after one included (ｶﾞ is ガ).
 class FoldedQuery {
 public:
     explicit FoldedQuery(const QString &text);

@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "ui/App.h"
+#include "viewer/FilterBar.h"
 #include "viewer/HistoryView.h"
 #include "viewer/MailListModel.h"
 #include "viewer/TyakuForm.h"
@@ -20,11 +21,28 @@ QString deleteOneQuestion(ViewMode mode)
                : QStringLiteral("選択された（行、青色）データを削除します。よろしいですか");
 }
 
-bool confirmed(App &app, TyakuForm &form, const QString &question)
+bool confirmed(App &app, TyakuForm &form, const QString &question,
+               QMessageBox::StandardButton defaultButton = QMessageBox::NoButton)
 {
-    return app.showMessage(&form, {question, QStringLiteral("確認"),
-                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::Question}) ==
-           QMessageBox::Yes;
+    return app.showMessage(&form,
+                           {question, QStringLiteral("確認"), QMessageBox::Yes | QMessageBox::No,
+                            QMessageBox::Question, defaultButton}) == QMessageBox::Yes;
+}
+
+// While the filter hides rows, the question names what goes unseen, and No is the default.
+bool deleteAllConfirmed(App &app, TyakuForm &form)
+{
+    const MailFilterModel *filter = listFilter(form);
+    const int total = form.listModel().rowCount();
+    const int hidden = filter && filter->isFiltering() ? total - filter->rowCount() : 0;
+    if (hidden == 0)
+        return confirmed(app, form, QStringLiteral("すべてのデータを削除して良いですか？"));
+    return confirmed(app, form,
+                     QStringLiteral("絞り込みで表示していない %1 件を含む、%2 件すべてを削除して"
+                                    "良いですか？")
+                         .arg(hidden)
+                         .arg(total),
+                     QMessageBox::No);
 }
 
 void tellNothingSelected(App &app, TyakuForm &form)
@@ -91,7 +109,7 @@ void deleteOne(App &app, TyakuForm &form)
 void deleteAll(App &app, TyakuForm &form)
 {
     std::optional<ViewSource> source = currentViewSource(app);
-    if (!source || !confirmed(app, form, QStringLiteral("すべてのデータを削除して良いですか？")))
+    if (!source || !deleteAllConfirmed(app, form))
         return;
     const Status status =
         source->store.MarkAllDeletedAndCompact(source->store.RecordCount(), *source->buffer);

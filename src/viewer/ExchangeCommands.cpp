@@ -1,8 +1,10 @@
 #include "viewer/ExchangeCommands.h"
 
+#include "exchange/ExportTarget.h"
 #include "exchange/HistoryExchange.h"
 #include "ui/App.h"
 #include "ui/RunProgress.h"
+#include "viewer/FilterBar.h"
 #include "viewer/HistoryView.h"
 #include "viewer/TyakuForm.h"
 
@@ -71,7 +73,29 @@ std::optional<exchange::ExportContext> shownHistory(App &app, TyakuForm &form)
     return std::nullopt;
 }
 
-void reportExport(App &app, TyakuForm &form, const exchange::ExchangeResult &result)
+// The rows the filter shows, while the list is narrowed; the export writes only them.
+struct ShownRows {
+    const exchange::RecordChoice *choice = nullptr; // none: the whole history
+    int count = 0;
+};
+
+ShownRows shownRows(const TyakuForm &form)
+{
+    const MailFilterModel *filter = listFilter(form);
+    if (!filter || !filter->isFiltering())
+        return {};
+    return {&*filter->matches(), filter->rowCount()};
+}
+
+// "表示中の 3 件を" while the list is narrowed, "履歴を" otherwise.
+QString exportObject(const ShownRows &shown)
+{
+    return shown.choice ? QStringLiteral("表示中の %1 件を").arg(shown.count)
+                        : QStringLiteral("履歴を");
+}
+
+void reportExport(App &app, TyakuForm &form, const exchange::ExchangeResult &result,
+                  const ShownRows &shown)
 {
     if (!result.status)
         tell(
@@ -82,15 +106,19 @@ void reportExport(App &app, TyakuForm &form, const exchange::ExchangeResult &res
     else if (result.cancelled)
         tell(app, form, QStringLiteral("書き出しを中止しました。"), QMessageBox::Information);
     else
-        tell(app, form, QStringLiteral("%1 件のメールを書き出しました。").arg(result.count),
+        tell(app, form,
+             (shown.choice ? QStringLiteral("表示中の %1 件のメールを書き出しました。")
+                           : QStringLiteral("%1 件のメールを書き出しました。"))
+                 .arg(result.count),
              QMessageBox::Information);
 }
 
 using Exporter = exchange::ExchangeResult (*)(MailStore &, const exchange::ExportContext &,
-                                              const QString &, const exchange::Progress &);
+                                              const QString &, const exchange::Progress &,
+                                              const exchange::RecordChoice *);
 
 void exportShownHistory(App &app, TyakuForm &form, const FileDialogRequest &request,
-                        Exporter exporter)
+                        exchange::ExportShape shape, Exporter exporter)
 {
     const std::optional<exchange::ExportContext> context = shownHistory(app, form);
     std::optional<ViewSource> source = currentViewSource(app);
@@ -99,11 +127,26 @@ void exportShownHistory(App &app, TyakuForm &form, const FileDialogRequest &requ
     const QString path = app.fileDialogs().saveFileName(&form, request);
     if (path.isEmpty())
         return;
-    ExchangeProgress progress(&form, QStringLiteral("メールを書き出しています。"));
+    if (Status target = exchange::checkExportTarget(app.appDir(), path, shape); !target) {
+        tell(app, form, target.error(), QMessageBox::Critical);
+        return;
+    }
+    const ShownRows shown = shownRows(form);
+    ExchangeProgress progress(&form, exportObject(shown) + QStringLiteral("書き出しています。"));
     const exchange::ExchangeResult result =
-        exporter(source->store, *context, path, progress.callback());
+        exporter(source->store, *context, path, progress.callback(), shown.choice);
     progress.close();
-    reportExport(app, form, result);
+    reportExport(app, form, result, shown);
+}
+
+// The export entries say what they write: the shown rows while the list is narrowed.
+void captionExportEntries(TyakuForm &form)
+{
+    const QString object = exportObject(shownRows(form));
+    if (auto *mbox = form.findChild<QAction *>(QStringLiteral("mexportmbox")))
+        mbox->setText(object + QStringLiteral("mboxで書き出し..."));
+    if (auto *eml = form.findChild<QAction *>(QStringLiteral("mexporteml")))
+        eml->setText(object + QStringLiteral("emlで書き出し..."));
 }
 
 } // namespace
@@ -123,8 +166,12 @@ void installExchangeCommands(App &app, TyakuForm &form)
     };
     QAction *separator = file->insertSeparator(closing);
     separator->setObjectName(QStringLiteral("mline4"));
-    entry("mexportmbox", QStringLiteral("履歴をmboxで書き出し..."), exportShownHistoryAsMbox);
-    entry("mexporteml", QStringLiteral("履歴をemlで書き出し..."), exportShownHistoryAsEml);
+    entry("mexportmbox", QString(), exportShownHistoryAsMbox);
+    entry("mexporteml", QString(), exportShownHistoryAsEml);
+    captionExportEntries(form);
+    if (auto *bar = form.findChild<FilterBar *>())
+        QObject::connect(bar, &FilterBar::shownRowsChanged, &form,
+                         [&form] { captionExportEntries(form); });
     entry("mimportmail", QStringLiteral("mbox/emlを着信履歴に取り込み..."),
           importIntoReceivedHistory);
 }
@@ -133,13 +180,13 @@ void exportShownHistoryAsMbox(App &app, TyakuForm &form)
 {
     exportShownHistory(app, form,
                        {QStringLiteral("mboxファイル(*.mbox *.mbx);;すべてのファイル(*)"), true},
-                       exchange::exportMbox);
+                       exchange::ExportShape::File, exchange::exportMbox);
 }
 
 void exportShownHistoryAsEml(App &app, TyakuForm &form)
 {
     exportShownHistory(app, form, {QStringLiteral("新しいフォルダ(*)"), false},
-                       exchange::exportEmlFolder);
+                       exchange::ExportShape::Folder, exchange::exportEmlFolder);
 }
 
 void importIntoReceivedHistory(App &app, TyakuForm &form)

@@ -3,6 +3,7 @@
 #include "ui/App.h"
 #include "viewer/HistoryView.h"
 #include "viewer/MailListModel.h"
+#include "viewer/MailListView.h"
 #include "viewer/TyakuForm.h"
 
 #include <QAction>
@@ -114,6 +115,7 @@ void FilterBar::closeBar()
     m_model->setMatches(std::nullopt);
     hide();
     relayoutForm();
+    emit shownRowsChanged();
 }
 
 void FilterBar::scheduleRefilter()
@@ -155,6 +157,7 @@ void FilterBar::showMatches(exchange::Matches matches)
 {
     m_model->setMatches(std::move(matches));
     m_count->setText(QStringLiteral("%1 件").arg(m_model->rowCount()));
+    emit shownRowsChanged();
 }
 
 void FilterBar::refilter()
@@ -165,6 +168,7 @@ void FilterBar::refilter()
     if (query.isEmpty()) {
         m_model->setMatches(std::nullopt);
         m_count->clear();
+        emit shownRowsChanged();
         return;
     }
     exchange::Matches matches = exchange::matchHeaders(m_list.headerRows(), query);
@@ -188,6 +192,11 @@ QAbstractItemModel *installFilterBar(App &app, TyakuForm &form, MailListModel &l
     form.addToolBar(Qt::TopToolBarArea, bar);
     bar->hide();
     return &bar->model();
+}
+
+const MailFilterModel *listFilter(const TyakuForm &form)
+{
+    return qobject_cast<const MailFilterModel *>(form.mailListView()->model());
 }
 
 int recordNumberOfRow(const QModelIndex &row)

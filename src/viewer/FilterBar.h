@@ -29,6 +29,8 @@ public:
     // One flag a record; nothing shows every row.
     void setMatches(std::optional<exchange::Matches> matches);
     bool isFiltering() const { return m_matches.has_value(); }
+    // The records the list shows while it is filtered.
+    const std::optional<exchange::Matches> &matches() const { return m_matches; }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
@@ -50,6 +52,10 @@ public:
     void closeBar();
     // Filters the list now by what the bar holds.
     void refilter();
+
+signals:
+    // The list shows other rows: the filter changed, or went.
+    void shownRowsChanged();
 
 private:
     void scheduleRefilter();
@@ -75,6 +81,9 @@ private:
 
 // Puts the hidden filter bar on the viewer and gives the model its list shows.
 QAbstractItemModel *installFilterBar(App &app, TyakuForm &form, MailListModel &list);
+
+// The filter of the viewer's list; nullptr when the list has none.
+const MailFilterModel *listFilter(const TyakuForm &form);
 
 // The record number a row of the list shows, filtered or not; 0 for no row.
 int recordNumberOfRow(const QModelIndex &row);

@@ -393,11 +393,16 @@ void TyakuForm::applyGeometry()
     m_text4->raise();
 }
 
+// The filter bar takes its height from the canvas: laid out for a window shorter by the
+// bar, the body and the copy row end above the canvas's bottom, never under it.
 OuterSize TyakuForm::outerSize() const
 {
     const QRect frame = frameGeometry();
+    const auto *filterBar = findChild<FilterBar *>();
+    const int barHeight =
+        filterBar && filterBar->isVisibleTo(this) ? filterBar->sizeHint().height() : 0;
     return {static_cast<double>(pixelsToTwips(frame.width())),
-            static_cast<double>(pixelsToTwips(frame.height())), isMaximized()};
+            static_cast<double>(pixelsToTwips(frame.height() - barHeight)), isMaximized()};
 }
 
 } // namespace orv

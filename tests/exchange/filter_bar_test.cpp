@@ -1,17 +1,22 @@
 #include "ExchangeTestSupport.h"
 
+#include "exchange/MessageExport.h"
 #include "support/TestApp.h"
 #include "viewer/HistoryView.h"
+#include "viewer/MailListModel.h"
 #include "viewer/MailListView.h"
 #include "viewer/TyakuForm.h"
 
 #include <QAction>
 #include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
@@ -132,6 +137,108 @@ TEST_F(FilterBarTest, RowCommandsActOnTheRecordAFilteredRowShows)
               storeBytes({records[0], records[1], records[2], records[4]}));
     EXPECT_EQ(rows(), 1) << "the filter stays on over the refilled list";
     EXPECT_EQ(subjectOfRow(0), QStringLiteral("Meeting abc1"));
+}
+
+TEST_F(FilterBarTest, DeleteAllWhileFilteredNamesTheHiddenRowsAndDefaultsToNo)
+{
+    form().show();
+    openBar();
+    type(QStringLiteral("Lunch"));
+    ASSERT_EQ(rows(), 1);
+    const QByteArray before = t.folder.readBytes(kReceivedStorePath);
+
+    t.messageBoxes->answer(QMessageBox::No);
+    control<QPushButton>("Command6")->click();
+    ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
+    const MessageBoxRequest &question = t.messageBoxes->shown.back();
+    EXPECT_EQ(
+        question.text,
+        QStringLiteral("絞り込みで表示していない 4 件を含む、5 件すべてを削除して良いですか？"));
+    EXPECT_EQ(question.defaultButton, QMessageBox::No);
+    EXPECT_EQ(t.folder.readBytes(kReceivedStorePath), before) << "No keeps every record";
+
+    t.messageBoxes->answer(QMessageBox::Yes);
+    control<QPushButton>("Command6")->click();
+    EXPECT_EQ(t.folder.readBytes(kReceivedStorePath).size(), 0) << "Yes deletes the hidden too";
+    EXPECT_EQ(form().listModel().rowCount(), 0);
+}
+
+TEST_F(FilterBarTest, DeleteAllWithoutAFilterAsksAsItAlwaysDid)
+{
+    form().show();
+    openBar();
+    type(QStringLiteral("Lunch"));
+    control<QToolButton>("FilterClose")->click();
+    t.messageBoxes->answer(QMessageBox::No);
+    control<QPushButton>("Command6")->click();
+    ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
+    EXPECT_EQ(t.messageBoxes->shown.back().text,
+              QStringLiteral("すべてのデータを削除して良いですか？"));
+}
+
+TEST_F(FilterBarTest, ExportWhileFilteredWritesTheShownRowsAndSaysSo)
+{
+    form().show();
+    auto *mbox = control<QAction>("mexportmbox");
+    auto *eml = control<QAction>("mexporteml");
+    EXPECT_EQ(mbox->text(), QStringLiteral("履歴をmboxで書き出し..."));
+    openBar();
+    type(QStringLiteral("meeting"));
+    ASSERT_EQ(rows(), 2);
+    EXPECT_EQ(mbox->text(), QStringLiteral("表示中の 2 件をmboxで書き出し..."));
+    EXPECT_EQ(eml->text(), QStringLiteral("表示中の 2 件をemlで書き出し..."));
+
+    const QString mboxPath = t.folder.path() + QStringLiteral("/shown.mbox");
+    t.fileDialogs->saveAnswers.push_back(mboxPath);
+    mbox->trigger();
+    QFile written(mboxPath);
+    ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+    QByteArray expected;
+    const exchange::ExportContext context{exchange::History::Received,
+                                          t.app->state().serverSettings.mailAddress};
+    exchange::appendRecordAsMboxrd(expected, records[0], context);
+    exchange::appendRecordAsMboxrd(expected, records[3], context);
+    EXPECT_TRUE(written.readAll() == expected) << "the two shown records, no other";
+    EXPECT_EQ(t.messageBoxes->shown.back().text,
+              QStringLiteral("表示中の 2 件のメールを書き出しました。"));
+
+    const QString folder = t.folder.path() + QStringLiteral("/shown");
+    t.fileDialogs->saveAnswers.push_back(folder);
+    eml->trigger();
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files),
+              (QStringList{QStringLiteral("00001.eml"), QStringLiteral("00004.eml")}));
+
+    control<QToolButton>("FilterClose")->click();
+    EXPECT_EQ(mbox->text(), QStringLiteral("履歴をmboxで書き出し..."));
+    const QString wholePath = t.folder.path() + QStringLiteral("/whole.mbox");
+    t.fileDialogs->saveAnswers.push_back(wholePath);
+    mbox->trigger();
+    EXPECT_EQ(t.messageBoxes->shown.back().text, QStringLiteral("5 件のメールを書き出しました。"));
+}
+
+// The bar takes its height from the canvas: the body and the copy row move up with it.
+TEST_F(FilterBarTest, TheOpenBarCoversNeitherTheBodyNorTheCopyRow)
+{
+    form().show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form()));
+    openBar();
+    auto *bar = control<QToolBar>("FilterBar");
+    ASSERT_TRUE(QTest::qWaitFor([bar] { return bar->isVisible(); }));
+    type(QStringLiteral("Report"));
+    clickRow(0);
+    QWidget *canvas = form().centralWidget();
+    const QRect body = form().rtfEd()->geometry();
+    const QRect copyButton = control<QPushButton>("Command1")->geometry();
+    const QRect copyField = control<QLineEdit>("Text6")->geometry();
+    EXPECT_TRUE(canvas->rect().contains(body));
+    EXPECT_TRUE(canvas->rect().contains(copyButton.center()));
+    EXPECT_TRUE(canvas->rect().contains(copyField.center()));
+    EXPECT_LE(body.bottom(), copyButton.top()) << "the copy row sits below the body";
+    EXPECT_FALSE(body.intersects(copyField));
+    const QString pictures =
+        QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
+    QDir().mkpath(pictures);
+    EXPECT_TRUE(form().grab().save(pictures + QStringLiteral("/TyakuFormFiltered.png")));
 }
 
 } // namespace

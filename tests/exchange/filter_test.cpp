@@ -65,6 +65,47 @@ TEST(FoldedQuery, MatchesCaseAndWidthOfLettersAndDigitsButNothingElse)
     }
 }
 
+// Half-width katakana are one byte each in code page 932, their full-width forms two, and a
+// voiced half-width kana is two characters: the base and the mark.
+TEST(FoldedQuery, HalfWidthKatakanaMatchTheirFullWidthFormsVoicedMarksIncluded)
+{
+    struct Case {
+        const char *what;
+        QString query;
+        QString text;
+        bool found;
+    };
+    const std::vector<Case> cases = {
+        {"half-width query, full-width text", QStringLiteral("ｼﾝｸ"), QStringLiteral("台所のシンク"),
+         true},
+        {"full-width query, half-width text", QStringLiteral("シンク"), QStringLiteral("ｼﾝｸ交換"),
+         true},
+        {"voiced half-width query", QStringLiteral("ｶﾞ"), QStringLiteral("ガラス"), true},
+        {"voiced full-width query", QStringLiteral("ガラス"), QStringLiteral("ｶﾞﾗｽ"), true},
+        {"semi-voiced", QStringLiteral("ﾊﾟﾝ"), QStringLiteral("パン屋"), true},
+        {"u with a voiced mark", QStringLiteral("ｳﾞｨ"), QStringLiteral("ヴィオラ"), true},
+        {"long vowel and small kana", QStringLiteral("ｺｰﾋｰｯ"), QStringLiteral("コーヒーッ"), true},
+        {"voiced is not unvoiced", QStringLiteral("ｶﾞ"), QStringLiteral("カラス"), false},
+        {"unvoiced is not voiced", QStringLiteral("ｶﾗｽ"), QStringLiteral("ガラス"), false},
+        {"semi-voiced is not voiced", QStringLiteral("ﾊﾟ"), QStringLiteral("バ"), false},
+        {"a mark that voices nothing stays a mark", QStringLiteral("ｱﾞ"), QStringLiteral("ア゛"),
+         true},
+        {"punctuation", QStringLiteral("｢ｼﾝｸ｣､"), QStringLiteral("「シンク」、"), true},
+        {"hiragana stay apart", QStringLiteral("ｼﾝｸ"), QStringLiteral("しんく"), false},
+        {"after sixteen bytes", QStringLiteral("ｶﾞ"),
+         QStringLiteral("x").repeated(20) + QStringLiteral("ガ"), true},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        QByteArray field = cp932::fixedField(c.text, 100);
+        const FoldedQuery query(c.query);
+        EXPECT_EQ(query.foundIn(field.constData(), field.size()), c.found);
+        if (c.found) {
+            EXPECT_TRUE(query.mayBeIn(field.constData(), field.size()));
+        }
+    }
+}
+
 // The body scan reads the store in blocks: records on both sides of a block's end are found.
 TEST(FoldedQuery, BodyScanFindsEveryMatchingRecordAcrossBlocks)
 {
