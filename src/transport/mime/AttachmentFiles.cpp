@@ -143,6 +143,14 @@ NextNumbers &nextNumbers()
 Status writeNewFile(const QString &folder, const QString &name, const QByteArray &bytes,
                     QString *writtenPath)
 {
+    return writeNewFile(
+        folder, name, [&bytes](QIODevice &file) { return file.write(bytes) == bytes.size(); },
+        writtenPath);
+}
+
+Status writeNewFile(const QString &folder, const QString &name, const ContentWriter &write,
+                    QString *writtenPath)
+{
     const QDir dir(folder);
     const QString plainPath = dir.filePath(name);
     QString path = plainPath;
@@ -150,7 +158,7 @@ Status writeNewFile(const QString &folder, const QString &name, const QByteArray
     for (int tries = 0; tries <= kMaxNumberedTries; ++tries) {
         QFile file(path);
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
-            if (file.write(bytes) != bytes.size() || !file.flush()) {
+            if (!write(file) || !file.flush()) {
                 const QString reason = file.errorString();
                 file.close();
                 file.remove();

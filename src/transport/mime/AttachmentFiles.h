@@ -3,7 +3,10 @@
 #include "core/Status.h"
 
 #include <QByteArray>
+#include <QIODevice>
 #include <QString>
+
+#include <functional>
 
 // Attachment names come from the sender and are not to be trusted.
 namespace orv::mime::attachments {
@@ -19,6 +22,12 @@ QString safeFileName(const QString &untrusted, const QString &fallback);
 // name is taken, "name(1).ext", "name(2).ext"… are tried, each name going on from the
 // number it reached last time in this process. `writtenPath` gets the path used.
 Status writeNewFile(const QString &folder, const QString &name, const QByteArray &bytes,
+                    QString *writtenPath = nullptr);
+
+// The same for content written a piece at a time: `write` puts it into the new file and
+// says whether all of it went in; a file it could not fill is removed.
+using ContentWriter = std::function<bool(QIODevice &file)>;
+Status writeNewFile(const QString &folder, const QString &name, const ContentWriter &write,
                     QString *writtenPath = nullptr);
 
 } // namespace orv::mime::attachments

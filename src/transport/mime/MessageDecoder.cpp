@@ -211,7 +211,9 @@ public:
             visitMultipart(GMIME_MULTIPART(object));
         } else if (GMIME_IS_MESSAGE_PART(object)) {
             GMimeMessage *inner = g_mime_message_part_get_message(GMIME_MESSAGE_PART(object));
-            saveAttachment(object, inner ? objectBytes(GMIME_OBJECT(inner)) : QByteArray());
+            const QByteArray bytes = inner ? objectBytes(GMIME_OBJECT(inner)) : QByteArray();
+            saveAttachment(object,
+                           [&bytes](QIODevice &file) { return file.write(bytes) == bytes.size(); });
         } else if (GMIME_IS_PART(object)) {
             visitLeaf(GMIME_PART(object));
         }
@@ -294,7 +296,8 @@ private:
     {
         GMimeObject *object = GMIME_OBJECT(part);
         if (!isBodyText(object)) {
-            saveAttachment(object, decodedContent(part));
+            saveAttachment(object,
+                           [part](QIODevice &file) { return writeDecodedContent(part, file); });
             return;
         }
         if (!m_full)
@@ -314,14 +317,14 @@ private:
 
     // A message whose attachments cannot all be written stays on the server and comes
     // again: the files it did write go, so that they do not come twice.
-    void saveAttachment(GMimeObject *object, const QByteArray &bytes)
+    void saveAttachment(GMimeObject *object, const attachments::ContentWriter &write)
     {
         if (!m_writeError.isEmpty())
             return;
         const QString fallback = generatedName(object, m_written + 1);
         const QString name = attachments::safeFileName(declaredFileName(object), fallback);
         QString path;
-        const Status status = attachments::writeNewFile(m_folder, name, bytes, &path);
+        const Status status = attachments::writeNewFile(m_folder, name, write, &path);
         if (status) {
             ++m_written;
             m_writtenPaths.append(path);

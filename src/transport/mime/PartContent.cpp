@@ -101,32 +101,68 @@ QByteArrayView untilLastLineEnd(QByteArrayView bytes)
     return lineFeed < 0 ? bytes : bytes.first(lineFeed + 1);
 }
 
-ContentPrefix decodedContentPrefix(GMimePart *part, qsizetype limit)
+namespace {
+
+// A part's content as stored in the message, read from its start.
+GMimeStream *encodedStream(GMimePart *part, GMimeContentEncoding *encoding)
 {
     GMimeDataWrapper *content = g_mime_part_get_content(part);
     GMimeStream *raw = content ? g_mime_data_wrapper_get_stream(content) : nullptr;
     if (!raw)
-        return {{}, true};
-    const GMimeContentEncoding encoding = g_mime_data_wrapper_get_encoding(content);
+        return nullptr;
+    *encoding = g_mime_data_wrapper_get_encoding(content);
     g_mime_stream_reset(raw);
-    ContentPrefix prefix;
-    if (encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE) {
-        // GMime keeps "= " before a line end as text; blanks there are the transport's.
-        const ContentPrefix encoded = readPrefix(raw, limit);
-        prefix = {quotedPrintableDecoded(encoded.complete ? QByteArrayView(encoded.bytes)
-                                                          : untilLastLineEnd(encoded.bytes)),
-                  encoded.complete};
-    } else if (encoding == GMIME_CONTENT_ENCODING_BASE64 ||
-               encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
-        GObjectPtr<GMimeStream> filtered(g_mime_stream_filter_new(raw));
+    return raw;
+}
+
+// The content decoded as it is read; quoted-printable is decoded by the caller, as GMime
+// keeps "= " before a line end as text where the blanks are the transport's.
+GObjectPtr<GMimeStream> decodingStream(GMimeStream *raw, GMimeContentEncoding encoding)
+{
+    GObjectPtr<GMimeStream> filtered(g_mime_stream_filter_new(raw));
+    if (encoding == GMIME_CONTENT_ENCODING_BASE64 || encoding == GMIME_CONTENT_ENCODING_UUENCODE) {
         GObjectPtr<GMimeFilter> decoder(g_mime_filter_basic_new(encoding, FALSE));
         g_mime_stream_filter_add(GMIME_STREAM_FILTER(filtered.get()), decoder.get());
-        prefix = readPrefix(filtered.get(), limit);
-    } else {
-        prefix = readPrefix(raw, limit);
     }
-    g_mime_stream_reset(raw);
-    return prefix;
+    return filtered;
+}
+
+} // namespace
+
+ContentPrefix decodedContentPrefix(GMimePart *part, qsizetype limit)
+{
+    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
+    GMimeStream *raw = encodedStream(part, &encoding);
+    if (!raw)
+        return {{}, true};
+    if (encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE) {
+        const ContentPrefix encoded = readPrefix(raw, limit);
+        return {quotedPrintableDecoded(encoded.complete ? QByteArrayView(encoded.bytes)
+                                                        : untilLastLineEnd(encoded.bytes)),
+                encoded.complete};
+    }
+    return readPrefix(decodingStream(raw, encoding).get(), limit);
+}
+
+bool writeDecodedContent(GMimePart *part, QIODevice &out)
+{
+    GMimeContentEncoding encoding = GMIME_CONTENT_ENCODING_DEFAULT;
+    GMimeStream *raw = encodedStream(part, &encoding);
+    if (!raw)
+        return true;
+    if (encoding == GMIME_CONTENT_ENCODING_QUOTEDPRINTABLE) {
+        const QByteArray bytes = decodedContent(part);
+        return out.write(bytes) == bytes.size();
+    }
+    const GObjectPtr<GMimeStream> decoded = decodingStream(raw, encoding);
+    QByteArray chunk(kReadChunk, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = g_mime_stream_read(decoded.get(), chunk.data(), chunk.size());
+        if (got <= 0)
+            return got == 0 || g_mime_stream_eos(decoded.get());
+        if (out.write(chunk.constData(), got) != got)
+            return false;
+    }
 }
 
 QByteArray decodedContent(GMimePart *part)

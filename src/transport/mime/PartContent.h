@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QIODevice>
 
 // The bytes a MIME part carries, with its transfer encoding undone.
 namespace orv::mime {
@@ -20,6 +21,10 @@ ContentPrefix decodedContentPrefix(GMimePart *part, qsizetype limit);
 
 // All of the decoded content.
 QByteArray decodedContent(GMimePart *part);
+
+// Writes all of the decoded content into `out` a piece at a time, so that a large
+// attachment is never held in memory whole; false when `out` did not take all of it.
+bool writeDecodedContent(GMimePart *part, QIODevice &out);
 
 // Quoted-printable (RFC 2045 6.7): "=XX" is a byte, "=" at a line's end a soft line break,
 // blanks between that "=" and the line end included; a broken escape stays as it is.
