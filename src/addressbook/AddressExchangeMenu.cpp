@@ -21,22 +21,6 @@ void tell(App &app, FriendForm &form, const QString &text, QMessageBox::Icon ico
     app.showMessage(&form, {text, {}, QMessageBox::Ok, icon});
 }
 
-QString importSummary(const exchange::AddressImportResult &result)
-{
-    QString text = QStringLiteral("%1 件をアドレス帳に登録しました。").arg(result.imported);
-    if (result.duplicates > 0)
-        text += QStringLiteral("\n登録済みと同じ %1 件は飛ばしました。").arg(result.duplicates);
-    if (!result.refused.isEmpty()) {
-        text += QStringLiteral("\n\n次の %1 件は登録できません:\n").arg(result.refused.size());
-        text += result.refused.mid(0, kRefusalsShown).join(u'\n');
-        if (result.refused.size() > kRefusalsShown)
-            text += QStringLiteral("\n…ほか %1 件").arg(result.refused.size() - kRefusalsShown);
-    }
-    if (!result.status)
-        text = result.status.error() + QStringLiteral("\n取り込みを中止しました。") + text;
-    return text;
-}
-
 } // namespace
 
 void installAddressExchangeMenu(App &app, FriendForm &form)
@@ -79,7 +63,8 @@ void ImportAddressBook(App &app, FriendForm &form)
     const exchange::AddressImportResult result = exchange::importAddresses(store, path);
     form.ReloadList();
     const bool clean = result.status && result.refused.isEmpty();
-    tell(app, form, importSummary(result), clean ? QMessageBox::Information : QMessageBox::Warning);
+    tell(app, form, exchange::importReport(result, kRefusalsShown),
+         clean ? QMessageBox::Information : QMessageBox::Warning);
 }
 
 } // namespace orv

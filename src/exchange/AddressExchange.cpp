@@ -1,13 +1,14 @@
 #include "exchange/AddressExchange.h"
 
 #include "core/Cp932.h"
+#include "exchange/Csv.h"
+#include "exchange/InputFile.h"
 #include "exchange/MessageExport.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
 
+#include <algorithm>
 #include <set>
 
 namespace orv::exchange {
@@ -15,118 +16,10 @@ namespace orv::exchange {
 namespace {
 
 const QByteArray kCrLf = "\r\n";
+const QByteArray kUtf8Bom = "\xEF\xBB\xBF";
 constexpr qsizetype kVCardLineOctets = 75;
-const QString kDisplayFormProperty = QStringLiteral("X-ORVAINE-ADDRESS");
-
-QString refusedLine(int line, const QString &reason, const QString &text)
-{
-    return QStringLiteral("%1 行目: %2: %3").arg(line).arg(reason, text);
-}
-
-std::optional<QString> strictUtf8(const QByteArray &bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-// Text files from other programs: UTF-8 (with or without a BOM) or, from older Japanese
-// programs, code page 932.
-QString textOf(QByteArray bytes)
-{
-    if (bytes.startsWith("\xEF\xBB\xBF"))
-        bytes.remove(0, 3);
-    if (std::optional<QString> text = strictUtf8(bytes))
-        return *text;
-    return cp932::decode(bytes);
-}
-
-QByteArray csvField(const QString &text)
-{
-    QByteArray bytes = text.toUtf8();
-    if (!bytes.contains(',') && !bytes.contains('"') && !bytes.contains('\r') &&
-        !bytes.contains('\n'))
-        return bytes;
-    bytes.replace('"', "\"\"");
-    return '"' + bytes + '"';
-}
-
-// RFC 4180 records: fields separated by commas, quoted fields may hold commas, doubled
-// quotes and line breaks. Each record keeps the line it starts on and its raw text.
-struct CsvRow {
-    QStringList fields;
-    int line = 0;
-    QString text;
-};
-
-std::vector<CsvRow> csvRows(const QString &text)
-{
-    std::vector<CsvRow> rows;
-    CsvRow row;
-    QString field;
-    bool quoted = false;
-    bool wasQuoted = false;
-    int line = 1;
-    row.line = 1;
-    const auto endField = [&] {
-        row.fields.append(field);
-        field.clear();
-        wasQuoted = false;
-    };
-    const auto endRow = [&] {
-        endField();
-        if (!(row.fields.size() == 1 && row.fields[0].isEmpty() && row.text.isEmpty()))
-            rows.push_back(row);
-        row = CsvRow();
-        row.line = line;
-    };
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
-        if (quoted) {
-            if (c == u'"' && i + 1 < text.size() && text[i + 1] == u'"') {
-                field += c;
-                row.text += QStringLiteral("\"\"");
-                ++i;
-            } else if (c == u'"') {
-                quoted = false;
-                row.text += c;
-            } else {
-                if (c == u'\n')
-                    ++line;
-                field += c;
-                row.text += c;
-            }
-            continue;
-        }
-        if (c == u'"' && field.isEmpty() && !wasQuoted) {
-            quoted = wasQuoted = true;
-            row.text += c;
-        } else if (c == u',') {
-            endField();
-            row.text += c;
-        } else if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
-            continue;
-        } else if (c == u'\n' || c == u'\r') {
-            ++line;
-            endRow();
-        } else {
-            field += c;
-            row.text += c;
-        }
-    }
-    if (!field.isEmpty() || !row.fields.isEmpty() || !row.text.isEmpty())
-        endRow();
-    return rows;
-}
-
-bool isHeaderRow(const CsvRow &row)
-{
-    return row.fields.size() == 2 &&
-           row.fields[0].trimmed().compare(QStringLiteral("name"), Qt::CaseInsensitive) == 0 &&
-           row.fields[1].trimmed().compare(QStringLiteral("address"), Qt::CaseInsensitive) == 0;
-}
+// Far more than 32,767 entries of any mail program's export take.
+constexpr qint64 kMaxAddressFileBytes = 64 * 1024 * 1024;
 
 QString vCardEscaped(const QString &text)
 {
@@ -141,20 +34,6 @@ QString vCardEscaped(const QString &text)
         escaped += c;
     }
     return escaped;
-}
-
-QString vCardUnescaped(const QString &text)
-{
-    QString plain;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\\' && i + 1 < text.size()) {
-            const QChar next = text[++i];
-            plain += (next == u'n' || next == u'N') ? QChar(u'\n') : next;
-            continue;
-        }
-        plain += text[i];
-    }
-    return plain;
 }
 
 // Content lines are folded after 75 octets, never inside a UTF-8 sequence.
@@ -182,68 +61,9 @@ QByteArray folded(const QByteArray &line)
     return out + kCrLf;
 }
 
-struct ContentLine {
-    QString name; // upper case, without parameters and group
-    QString parameters;
-    QString value;
-    int line = 0;
-};
-
-// Unfolds the text and splits it into content lines.
-std::vector<ContentLine> contentLines(const QString &text)
+QByteArray csvValue(const QString &text)
 {
-    std::vector<std::pair<QString, int>> logical;
-    const QStringList physical =
-        QString(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")).split(u'\n');
-    for (qsizetype i = 0; i < physical.size(); ++i) {
-        const QString &raw = physical[i];
-        if (!logical.empty() && (raw.startsWith(u' ') || raw.startsWith(u'\t')))
-            logical.back().first += raw.mid(1);
-        else if (!raw.trimmed().isEmpty())
-            logical.push_back({raw, static_cast<int>(i + 1)});
-    }
-    std::vector<ContentLine> lines;
-    for (const auto &[raw, number] : logical) {
-        const qsizetype colon = raw.indexOf(u':');
-        ContentLine line;
-        line.line = number;
-        QString head = colon < 0 ? raw : raw.left(colon);
-        line.value = colon < 0 ? QString() : raw.mid(colon + 1);
-        const qsizetype semicolon = head.indexOf(u';');
-        if (semicolon >= 0) {
-            line.parameters = head.mid(semicolon + 1);
-            head = head.left(semicolon);
-        }
-        if (const qsizetype dot = head.lastIndexOf(u'.'); dot >= 0)
-            head = head.mid(dot + 1);
-        line.name = head.trimmed().toUpper();
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// "Family;Given;Middle;Prefix;Suffix" as one readable name, for cards without FN.
-QString nameFromN(const QString &value)
-{
-    QStringList parts;
-    QString part;
-    for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == u'\\' && i + 1 < value.size()) {
-            part += value.mid(i, 2);
-            ++i;
-        } else if (value[i] == u';') {
-            parts.append(part);
-            part.clear();
-        } else {
-            part += value[i];
-        }
-    }
-    parts.append(part);
-    QStringList used;
-    for (const QString &p : {parts.value(1), parts.value(0)})
-        if (!p.trimmed().isEmpty())
-            used.append(vCardUnescaped(p).trimmed());
-    return used.join(u' ');
+    return csv::field(csv::guarded(text)).toUtf8();
 }
 
 bool isControl(QChar c)
@@ -266,6 +86,26 @@ QString checkedField(const QString &text, const QString &what)
     return {};
 }
 
+bool isAddrSpec(const QString &text)
+{
+    static const QString separators = QStringLiteral("<>()[]\\,;:\"");
+    const qsizetype at = text.indexOf(u'@');
+    if (at <= 0 || at != text.lastIndexOf(u'@') || at == text.size() - 1)
+        return false;
+    const QString domain = text.mid(at + 1);
+    if (domain.startsWith(u'.') || domain.endsWith(u'.'))
+        return false;
+    return std::none_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() <= 0x20 || c.unicode() >= 0x7F || separators.contains(c);
+    });
+}
+
+// The key by which two address fields are the same address: case does not count.
+QString addressKey(const QString &field)
+{
+    return singleAddress(field).value_or(field).toCaseFolded();
+}
+
 Status writeWhole(const QString &path, const QByteArray &bytes)
 {
     QSaveFile file(path);
@@ -276,7 +116,37 @@ Status writeWhole(const QString &path, const QByteArray &bytes)
     return Status::success();
 }
 
+ParsedAddresses parsedFile(const QString &path, AddressFormat format)
+{
+    QByteArray bytes;
+    if (Status read = readRegularFile(path, kMaxAddressFileBytes, bytes); !read)
+        return {read, {}, {}};
+    ParsedAddresses parsed = format == AddressFormat::Csv ? parseCsv(bytes) : parseVCards(bytes);
+    if (!parsed.status)
+        parsed.status = Status::failure(
+            QStringLiteral("「%1」を読めません。%2").arg(path, parsed.status.error()));
+    return parsed;
+}
+
+int lineOf(const QString &refusal)
+{
+    return refusal.section(u' ', 0, 0).toInt();
+}
+
+QString listed(const QStringList &lines, qsizetype limit)
+{
+    if (limit < 0 || lines.size() <= limit)
+        return lines.join(u'\n');
+    return lines.mid(0, limit).join(u'\n') +
+           QStringLiteral("\n…ほか %1 件").arg(lines.size() - limit);
+}
+
 } // namespace
+
+QString refusedLine(int line, const QString &reason, const QString &text)
+{
+    return QStringLiteral("%1 行目: %2: %3").arg(line).arg(reason, text);
+}
 
 std::optional<AddressFormat> addressFormatOf(const QString &path)
 {
@@ -290,9 +160,9 @@ std::optional<AddressFormat> addressFormatOf(const QString &path)
 
 QByteArray formatCsv(const std::vector<AddressEntry> &entries)
 {
-    QByteArray csv = "name,address\r\n";
+    QByteArray csv = kUtf8Bom + "name,address\r\n";
     for (const AddressEntry &entry : entries)
-        csv += csvField(entry.name) + ',' + csvField(entry.address) + kCrLf;
+        csv += csvValue(entry.name) + ',' + csvValue(entry.address) + kCrLf;
     return csv;
 }
 
@@ -307,62 +177,26 @@ QByteArray formatVCards(const std::vector<AddressEntry> &entries)
         cards += folded("N:" + vCardEscaped(entry.name).toUtf8() + ";;;;");
         cards += folded("EMAIL;TYPE=INTERNET:" + vCardEscaped(email).toUtf8());
         if (email != entry.address)
-            cards += folded(kDisplayFormProperty.toLatin1() + ':' +
+            cards += folded(QByteArray(kDisplayFormProperty) + ':' +
                             vCardEscaped(entry.address).toUtf8());
         cards += "END:VCARD\r\n";
     }
     return cards;
 }
 
-ParsedAddresses parseCsv(const QByteArray &bytes)
+std::optional<QString> singleAddress(const QString &field)
 {
-    ParsedAddresses parsed;
-    std::vector<CsvRow> rows = csvRows(textOf(bytes));
-    for (size_t i = 0; i < rows.size(); ++i) {
-        const CsvRow &row = rows[i];
-        if (i == 0 && isHeaderRow(row))
-            continue;
-        if (row.fields.size() != 2) {
-            parsed.refused.append(
-                refusedLine(row.line, QStringLiteral("列が2つではありません"), row.text));
-            continue;
-        }
-        parsed.entries.push_back({row.fields[0].trimmed(), row.fields[1].trimmed(), row.line});
-    }
-    return parsed;
-}
-
-ParsedAddresses parseVCards(const QByteArray &bytes)
-{
-    ParsedAddresses parsed;
-    std::optional<AddressEntry> card;
-    QString nName;
-    QString displayForm;
-    for (const ContentLine &line : contentLines(textOf(bytes))) {
-        if (line.name == QStringLiteral("BEGIN")) {
-            card = AddressEntry{{}, {}, line.line};
-            nName.clear();
-            displayForm.clear();
-        } else if (!card) {
-            continue;
-        } else if (line.name == QStringLiteral("FN")) {
-            card->name = vCardUnescaped(line.value).trimmed();
-        } else if (line.name == QStringLiteral("N")) {
-            nName = nameFromN(line.value);
-        } else if (line.name == QStringLiteral("EMAIL") && card->address.isEmpty()) {
-            card->address = vCardUnescaped(line.value).trimmed();
-        } else if (line.name == kDisplayFormProperty) {
-            displayForm = vCardUnescaped(line.value).trimmed();
-        } else if (line.name == QStringLiteral("END")) {
-            if (card->name.isEmpty())
-                card->name = nName;
-            if (!displayForm.isEmpty() && addrSpec(displayForm) == card->address)
-                card->address = displayForm;
-            parsed.entries.push_back(*card);
-            card.reset();
-        }
-    }
-    return parsed;
+    if (isAddrSpec(field))
+        return field;
+    const qsizetype open = field.indexOf(u'<');
+    if (!field.endsWith(u'>') || open < 0 || open != field.lastIndexOf(u'<'))
+        return std::nullopt;
+    const QString name = field.left(open);
+    const QString address = field.mid(open + 1, field.size() - open - 2);
+    const bool plainName = !name.contains(u'>') && !name.contains(u',') && !name.contains(u'"');
+    if (!plainName || !isAddrSpec(address))
+        return std::nullopt;
+    return address;
 }
 
 QString refusalReason(const AddressEntry &entry)
@@ -371,7 +205,12 @@ QString refusalReason(const AddressEntry &entry)
         return QStringLiteral("アドレスがありません");
     if (QString reason = checkedField(entry.name, QStringLiteral("名前")); !reason.isEmpty())
         return reason;
-    return checkedField(entry.address, QStringLiteral("アドレス"));
+    if (QString reason = checkedField(entry.address, QStringLiteral("アドレス")); !reason.isEmpty())
+        return reason;
+    if (!singleAddress(entry.address))
+        return QStringLiteral("アドレスが一つのメールアドレスの形ではありません"
+                              "（「@」があり空白のないもの一つか、名刺<アドレス>）");
+    return {};
 }
 
 Status readEntries(AddressStore &store, std::vector<AddressEntry> &entries)
@@ -403,45 +242,54 @@ AddressImportResult importAddresses(AddressStore &store, const QString &path)
 {
     AddressImportResult result;
     const std::optional<AddressFormat> format = addressFormatOf(path);
-    QFile file(path);
     if (!format) {
         result.status = Status::failure(
             QStringLiteral("「%1」は .csv か .vcf のファイルではありません。").arg(path));
         return result;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
-        result.status = fileFailure(path, QStringLiteral("読み込み"), file.errorString());
-        return result;
-    }
-    const QByteArray bytes = file.readAll();
-    ParsedAddresses parsed = *format == AddressFormat::Csv ? parseCsv(bytes) : parseVCards(bytes);
+    ParsedAddresses parsed = parsedFile(path, *format);
+    result.status = parsed.status;
     result.refused = parsed.refused;
-
     std::vector<AddressEntry> existing;
-    if (Status read = readEntries(store, existing); !read) {
-        result.status = read;
+    if (result.status)
+        result.status = readEntries(store, existing);
+    if (!result.status)
         return result;
-    }
-    std::set<std::pair<QString, QString>> known;
+    std::set<QString> known;
     for (const AddressEntry &entry : existing)
-        known.insert({entry.name, entry.address});
+        known.insert(addressKey(entry.address));
     for (const AddressEntry &entry : parsed.entries) {
+        const QString shown = entry.name + u',' + entry.address;
         if (const QString reason = refusalReason(entry); !reason.isEmpty()) {
-            result.refused.append(
-                refusedLine(entry.line, reason, entry.name + QStringLiteral(",") + entry.address));
-            continue;
-        }
-        if (!known.insert({entry.name, entry.address}).second) {
-            ++result.duplicates;
-            continue;
-        }
-        if (Status appended = store.Append(entry.name, entry.address); !appended) {
+            result.refused.append(refusedLine(entry.line, reason, shown));
+        } else if (!known.insert(addressKey(entry.address)).second) {
+            result.duplicates.append(refusedLine(
+                entry.line, QStringLiteral("アドレス帳にあるアドレスと同じです"), shown));
+        } else if (Status appended = store.Append(entry.name, entry.address); !appended) {
             result.status = appended;
-            return result;
+            break;
+        } else {
+            ++result.imported;
         }
-        ++result.imported;
     }
+    std::stable_sort(result.refused.begin(), result.refused.end(),
+                     [](const QString &a, const QString &b) { return lineOf(a) < lineOf(b); });
     return result;
+}
+
+QString importReport(const AddressImportResult &result, qsizetype limit)
+{
+    QString text = QStringLiteral("%1 件をアドレス帳に登録しました。").arg(result.imported);
+    if (!result.duplicates.isEmpty())
+        text += QStringLiteral("\nアドレス帳にあるアドレスと同じ %1 件は飛ばしました:\n")
+                    .arg(result.duplicates.size()) +
+                listed(result.duplicates, limit);
+    if (!result.refused.isEmpty())
+        text += QStringLiteral("\n\n次の %1 件は登録できません:\n").arg(result.refused.size()) +
+                listed(result.refused, limit);
+    if (!result.status)
+        text = result.status.error() + QStringLiteral("\n取り込みを中止しました。") + text;
+    return text;
 }
 
 } // namespace orv::exchange

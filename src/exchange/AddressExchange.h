@@ -1,53 +1,42 @@
 #pragma once
 
 #include "core/Status.h"
+#include "exchange/AddressEntry.h"
+#include "exchange/CsvAddressReader.h"
+#include "exchange/VCardReader.h"
 #include "store/AddressStore.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <vector>
 
 // The address book in the forms other programs read and write: CSV and vCard.
 namespace orv::exchange {
-
-struct AddressEntry {
-    QString name;
-    QString address;
-    int line = 0; // where the entry starts in the file it came from (1-based)
-
-    bool operator==(const AddressEntry &other) const
-    {
-        return name == other.name && address == other.address;
-    }
-};
-
-// Entries read from a file, and the lines refused on the way ("N 行目: reason: text").
-struct ParsedAddresses {
-    std::vector<AddressEntry> entries;
-    QStringList refused;
-};
 
 enum class AddressFormat { Csv, VCard };
 
 // .csv is CSV, .vcf and .vcard are vCard; anything else is nothing.
 std::optional<AddressFormat> addressFormatOf(const QString &path);
 
-// UTF-8, header row "name,address", RFC 4180 quoting, CR LF.
+// UTF-8 with a BOM (so that a spreadsheet in a Japanese locale does not take it for
+// Shift_JIS), header row "name,address", RFC 4180 quoting, CR LF; a value a spreadsheet
+// would run as a formula is guarded with a leading "'", which the CSV reader takes off.
 QByteArray formatCsv(const std::vector<AddressEntry> &entries);
 // vCard 3.0 cards with FN, N and EMAIL; the field as stored, when it is more than the bare
 // address (the "name<address>" form), also in X-ORVAINE-ADDRESS so that it comes back whole.
 QByteArray formatVCards(const std::vector<AddressEntry> &entries);
 
-// UTF-8 (a BOM is skipped) or, when the bytes are not UTF-8, code page 932. The header row
-// is optional. A row must hold two fields.
-ParsedAddresses parseCsv(const QByteArray &bytes);
-// vCard 2.1, 3.0 and 4.0: FN (or N) and the first EMAIL of each card.
-ParsedAddresses parseVCards(const QByteArray &bytes);
+// The bare address of an address field that is one address: an addr-spec (an "@" with
+// something on both sides, no blanks, no characters that separate or quote addresses), or
+// the display form "name<addr-spec>" whose name holds none of "<", ">", ",", '"'.
+std::optional<QString> singleAddress(const QString &field);
 
-// The reason an entry cannot be stored as it is (a control character, a character code
-// page 932 lacks, a field longer than its 90 bytes, no address); empty when it fits.
+// The reason an entry cannot be stored as it is (no address, not one address, a control
+// character, a character code page 932 lacks, a field longer than its 90 bytes); empty when
+// it can.
 QString refusalReason(const AddressEntry &entry);
 
 // Every entry in use of the store, its fields trimmed.
@@ -59,12 +48,16 @@ Status exportAddresses(AddressStore &store, const QString &path);
 struct AddressImportResult {
     Status status = Status::success();
     int imported = 0;
-    int duplicates = 0;
-    QStringList refused;
+    QStringList duplicates; // left out: the address is in the book already (any case)
+    QStringList refused;    // left out for any other reason, in the order of the file
 };
 
-// Appends the entries of the CSV or vCard file `path` that fit and are not in the address
-// book yet; entries that do not fit are refused and listed.
+// Appends the entries of the CSV or vCard file `path` that fit and whose address is not in
+// the address book yet; every line or card left out is listed with its reason.
 AddressImportResult importAddresses(AddressStore &store, const QString &path);
+
+// What an import did, for the user: the count, then the lines left out, at most `listed`
+// of each list (all of them when `listed` is negative).
+QString importReport(const AddressImportResult &result, qsizetype listed);
 
 } // namespace orv::exchange

@@ -1,5 +1,6 @@
 #include "exchange/CommandLine.h"
 
+#include "exchange/AddressCommand.h"
 #include "exchange/AddressExchange.h"
 #include "exchange/ExportTarget.h"
 #include "exchange/HistoryExchange.h"
@@ -19,6 +20,8 @@ const QString kUsageText =
                    "  orvaine --import-mbox FILE                 "
                    "mbox/emlファイル(またはemlのフォルダ)を着信履歴に取り込みます\n"
                    "  orvaine --export-addresses FILE.csv|FILE.vcf  アドレス帳を書き出します\n"
+                   "  orvaine --import-addresses FILE.csv|FILE.vcf  "
+                   "CSV/vCardのアドレスをアドレス帳に取り込みます\n"
                    "  orvaine --help                             この説明を表示します\n"
                    "  orvaine --version                          版を表示します");
 
@@ -113,6 +116,12 @@ const std::vector<Command> &commands()
          QStringLiteral("--export-addresses には書き出し先のファイル名が要ります。"),
          false,
          exportAddressBook},
+        {QStringLiteral("--import-addresses"),
+         {},
+         1,
+         QStringLiteral("--import-addresses には取り込む .csv か .vcf のファイル名が要ります。"),
+         true,
+         importAddressBookCommand},
         {QStringLiteral("--help"), QStringLiteral("-h"), 0, {}, false, help},
         {QStringLiteral("--version"), {}, 0, {}, false, version},
     };

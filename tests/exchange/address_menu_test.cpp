@@ -68,7 +68,8 @@ TEST_F(AddressMenuTest, ExportWritesTheChosenFormat)
 
     QFile csv(file("out.csv"));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
-    EXPECT_EQ(csv.readAll(), QStringLiteral("name,address\r\n山田,y@x.jp\r\n").toUtf8());
+    EXPECT_EQ(csv.readAll(),
+              "\xEF\xBB\xBF" + QStringLiteral("name,address\r\n山田,y@x.jp\r\n").toUtf8());
     ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
     EXPECT_EQ(t.messageBoxes->shown[0].text, QStringLiteral("アドレス帳を書き出しました。"));
 }
