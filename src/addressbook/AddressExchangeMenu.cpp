@@ -1,11 +1,13 @@
 #include "addressbook/AddressExchangeMenu.h"
 
+#include "addressbook/AddressBookRules.h"
 #include "addressbook/AddressListView.h"
 #include "addressbook/FriendForm.h"
 #include "exchange/AddressExchange.h"
 #include "ui/App.h"
 
 #include <QAction>
+#include <QLineEdit>
 
 namespace orv {
 
@@ -35,6 +37,7 @@ void installAddressExchangeMenu(App &app, FriendForm &form)
                          [&app, &form, action] { action(app, form); });
         list->addAction(item);
     };
+    entry("mhenkou", QStringLiteral("変更"), ChangeSelectedEntry);
     entry("mexportaddress", QStringLiteral("アドレス帳を書き出し (CSV/vCard)..."),
           ExportAddressBook);
     entry("mimportaddress", QStringLiteral("アドレス帳に取り込み (CSV/vCard)..."),
@@ -65,6 +68,29 @@ void ImportAddressBook(App &app, FriendForm &form)
     const bool clean = result.status && result.refused.isEmpty();
     tell(app, form, exchange::importReport(result, kRefusalsShown),
          clean ? QMessageBox::Information : QMessageBox::Warning);
+}
+
+void ChangeSelectedEntry(App &app, FriendForm &form)
+{
+    const int number = form.MailListView()->selectedRecordNumber();
+    if (number < 1) {
+        tell(app, form, QStringLiteral("変更する行をリストで選んで下さい。"), QMessageBox::NoIcon);
+        return;
+    }
+    const QString name = form.Text2()->text();
+    const QString address = form.Text4()->text();
+    if (address.isEmpty()) {
+        tell(app, form, QStringLiteral("メールアドレスが入力されていません"), QMessageBox::NoIcon);
+        return;
+    }
+    if (const QString problem = registrationProblem(name, address); !problem.isEmpty()) {
+        tell(app, form, problem, QMessageBox::NoIcon);
+        return;
+    }
+    const Status written = AddressStore(app.appDir()).Rewrite(number, name, address);
+    form.ReloadList();
+    if (!written)
+        tell(app, form, written.error(), QMessageBox::Critical);
 }
 
 } // namespace orv

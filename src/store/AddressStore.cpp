@@ -1,6 +1,13 @@
 #include "store/AddressStore.h"
 
 #include "core/Cp932.h"
+#include "store/FileWrites.h"
+
+#include <QFile>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orv {
 
@@ -58,6 +65,37 @@ Status AddressStore::MarkDeleted(int number, const AddressRecord &record)
 {
     AddressRecord marked = record;
     return recordFile().markDeleted(number, marked.data());
+}
+
+Status AddressStore::Rewrite(int number, const QString &name, const QString &address)
+{
+    AddressRecord record;
+    record.setName(name);
+    record.setAddress(address);
+    const QString path = filePath();
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
+        return writeFailure(path, errno);
+    Status status = Status::success();
+    {
+        // An append measures the end under this lock, so it never lands on the record
+        // being corrected, nor this write on a record appended meanwhile.
+        FileWriteLock lock(fd);
+        struct stat info;
+        if (::fstat(fd, &info) != 0)
+            status = writeFailure(path, errno);
+        else if (number < 1 || number > info.st_size / AddressRecord::kSize)
+            status = Status::failure(
+                QStringLiteral("アドレス帳に %1 番目の登録はありません。").arg(number));
+        else
+            status = writeAt(fd, path, record.data(), AddressRecord::kSize,
+                             qint64(number - 1) * AddressRecord::kSize);
+        if (status && ::fdatasync(fd) != 0)
+            status = writeFailure(path, errno);
+    }
+    if (::close(fd) != 0 && status)
+        status = writeFailure(path, errno);
+    return status;
 }
 
 Status AddressStore::Compact()

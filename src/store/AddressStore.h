@@ -39,6 +39,11 @@ public:
     // Writes `record`, as read by Read(number) just before, back at `number` with InUse 0.
     Status MarkDeleted(int number, const AddressRecord &record);
 
+    // Corrects record `number` in place: `name` and `address`, CR LF and InUse 1, at the same
+    // number, written under the store file's write lock and on disk before this returns, as
+    // an append is. Fails, writing nothing, when the store holds no whole record `number`.
+    Status Rewrite(int number, const QString &name, const QString &address);
+
     // Rewrites the store without the records whose InUse is 0, crash-safe: the survivors go
     // byte for byte to the temporary file, which is synced and renamed over the store.
     Status Compact();

@@ -7,6 +7,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +73,58 @@ TEST_F(AddressMenuTest, ExportWritesTheChosenFormat)
               "\xEF\xBB\xBF" + QStringLiteral("name,address\r\n山田,y@x.jp\r\n").toUtf8());
     ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
     EXPECT_EQ(t.messageBoxes->shown[0].text, QStringLiteral("アドレス帳を書き出しました。"));
+}
+
+TEST_F(AddressMenuTest, ChangeRewritesTheSelectedEntryInPlaceAndNothingElse)
+{
+    AddressStore store(t.folder.appDir());
+    for (const char *name : {"one", "two", "three"})
+        ASSERT_TRUE(
+            store.Append(QLatin1String(name), QLatin1String(name) + QStringLiteral("@x.jp")));
+    const QString storePath = QStringLiteral("\\★MAilData\\Krvdata20.data");
+    const QByteArray before = t.folder.readBytes(storePath);
+    form().ReloadList();
+    form().MailListView()->topLevelItem(1)->setSelected(true);
+    form().Text2()->setText(QStringLiteral("二番目"));
+    form().Text4()->setText(QStringLiteral("二番目<two@example.jp>"));
+
+    trigger("mhenkou");
+
+    EXPECT_TRUE(t.messageBoxes->shown.empty());
+    const QByteArray after = t.folder.readBytes(storePath);
+    ASSERT_EQ(after.size(), before.size()) << "the record keeps its number";
+    constexpr qsizetype size = AddressRecord::kSize;
+    EXPECT_EQ(after.left(size), before.left(size));
+    EXPECT_EQ(after.mid(2 * size), before.mid(2 * size));
+    AddressRecord expected;
+    expected.setName(QStringLiteral("二番目"));
+    expected.setAddress(QStringLiteral("二番目<two@example.jp>"));
+    EXPECT_EQ(after.mid(size, size), QByteArray(expected.data(), size));
+    EXPECT_EQ(form().MailListView()->topLevelItem(1)->text(1).trimmed(), QStringLiteral("二番目"));
+}
+
+TEST_F(AddressMenuTest, ChangeMakesTheChecksOfRegisteringAndWritesNothingWhenOneFails)
+{
+    AddressStore store(t.folder.appDir());
+    ASSERT_TRUE(store.Append(QStringLiteral("one"), QStringLiteral("one@x.jp")));
+    const QString storePath = QStringLiteral("\\★MAilData\\Krvdata20.data");
+    const QByteArray before = t.folder.readBytes(storePath);
+    form().ReloadList();
+
+    form().Text4()->setText(QStringLiteral("new@x.jp"));
+    trigger("mhenkou");
+    form().MailListView()->topLevelItem(0)->setSelected(true);
+    form().Text2()->setText(QStringLiteral("長").repeated(46));
+    trigger("mhenkou");
+
+    ASSERT_EQ(t.messageBoxes->shown.size(), 2u);
+    EXPECT_TRUE(t.messageBoxes->shown[0].text.contains(QStringLiteral("選んで下さい")));
+    EXPECT_TRUE(t.messageBoxes->shown[1].text.contains(QStringLiteral("名前が長すぎる")));
+    EXPECT_EQ(t.folder.readBytes(storePath), before);
+
+    EXPECT_FALSE(store.Rewrite(2, QStringLiteral("x"), QStringLiteral("x@x.jp")))
+        << "no record 2: nothing is appended in its place";
+    EXPECT_EQ(t.folder.readBytes(storePath), before);
 }
 
 } // namespace
