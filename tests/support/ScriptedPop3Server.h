@@ -8,7 +8,8 @@
 
 #include <atomic>
 #include <chrono>
-#include <future>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 namespace orv::test {
@@ -47,16 +48,20 @@ struct FaultLog {
 
 class ScriptedPop3Server {
 public:
+    // Waits on a mutex rather than a std::future: libstdc++ signals a future inside its own
+    // uninstrumented code, so ThreadSanitizer would see the hand-over as a race.
     explicit ScriptedPop3Server(FaultScript script) : m_script(std::move(script))
     {
-        std::promise<quint16> port;
-        std::future<quint16> ready = port.get_future();
-        m_thread = std::thread([this, port = std::move(port)]() mutable { run(port); });
-        m_port = ready.get();
+        m_thread = std::thread([this] { run(); });
+        std::unique_lock lock(m_portLock);
+        m_portKnown.wait(lock, [this] { return m_port != 0; });
     }
     ~ScriptedPop3Server() { finish(); }
 
-    QString setting() const { return QStringLiteral("127.0.0.1:") + QString::number(m_port); }
+    QString setting() const
+    {
+        return QStringLiteral("127.0.0.1:") + QString::number(m_port.load());
+    }
 
     FaultLog finish()
     {
@@ -67,11 +72,15 @@ public:
     }
 
 private:
-    void run(std::promise<quint16> &port)
+    void run()
     {
         QTcpServer server;
         server.listen(QHostAddress::LocalHost);
-        port.set_value(server.serverPort());
+        {
+            const std::lock_guard lock(m_portLock);
+            m_port = server.serverPort();
+        }
+        m_portKnown.notify_one();
         while (!m_stop) {
             if (!server.waitForNewConnection(20))
                 continue;
@@ -194,7 +203,9 @@ private:
     FaultLog m_log;
     std::thread m_thread;
     std::atomic<bool> m_stop{false};
-    quint16 m_port = 0;
+    std::mutex m_portLock;
+    std::condition_variable m_portKnown;
+    std::atomic<quint16> m_port{0};
 };
 
 } // namespace orv::test
