@@ -39,7 +39,7 @@ export TSAN_OPTIONS="suppressions=$root/scripts/tsan.supp halt_on_error=0 exitco
 failed=()
 for name in "${tests[@]}"; do
   echo "== test_$name"
-  (cd "$build" && "./test_$name" --gtest_filter="$filter") || failed+=("test_$name")
+  (cd "$build" && "./tests/test_$name" --gtest_filter="$filter") || failed+=("test_$name")
 done
 if ((${#failed[@]})); then
   echo "tsan.sh: failed or raced: ${failed[*]}" >&2
