@@ -201,14 +201,13 @@ void importIntoReceivedHistory(App &app, TyakuForm &form)
     progress.close();
     if (app.state().viewMode == ViewMode::Received && result.count > 0)
         OpenHistoryView(app, ViewMode::Received);
-    const QString count =
-        QStringLiteral("%1 件のメールを着信履歴に取り込みました。").arg(result.count);
+    const QString report = exchange::importReport(result);
     if (!result.status)
         tell(app, form,
-             result.status.error() + QStringLiteral("\n取り込みを中止しました。") + count,
+             result.status.error() + QStringLiteral("\n取り込みを中止しました。") + report,
              QMessageBox::Critical);
     else
-        tell(app, form, count, QMessageBox::Information);
+        tell(app, form, report, QMessageBox::Information);
 }
 
 } // namespace orv

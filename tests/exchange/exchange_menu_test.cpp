@@ -117,5 +117,18 @@ TEST_F(ExchangeMenuTest, EmlExportWritesOneFilePerRecordAndCancelledDialogsDoNot
     EXPECT_EQ(rows(), 3);
 }
 
+TEST_F(ExchangeMenuTest, AnExportChosenOntoTheHistoryItselfIsRefusedAndTheHistoryStays)
+{
+    const QByteArray store = t.folder.readBytes(kReceivedStorePath);
+    t.fileDialogs->saveAnswers.push_back(t.folder.file(kReceivedStorePath));
+    choose("mexportmbox");
+    EXPECT_TRUE(lastBox().contains(QStringLiteral("自分で使っている"))) << lastBox().toStdString();
+    t.fileDialogs->saveAnswers.push_back(t.folder.file(QStringLiteral("\\添付フォルダ\\eml")));
+    choose("mexporteml");
+    EXPECT_TRUE(lastBox().contains(QStringLiteral("自分で使っている"))) << lastBox().toStdString();
+    EXPECT_TRUE(t.folder.readBytes(kReceivedStorePath) == store);
+    EXPECT_FALSE(QFile::exists(t.folder.file(QStringLiteral("\\添付フォルダ\\eml"))));
+}
+
 } // namespace
 } // namespace orv::test
