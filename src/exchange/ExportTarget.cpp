@@ -64,19 +64,6 @@ bool isProgramsOwn(const AppDir &appDir, const QString &reached)
     return false;
 }
 
-QString kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QStringLiteral("フォルダ");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("FIFO（名前付きパイプ）");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("ソケット");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("デバイス");
-    return QStringLiteral("通常のファイルではないもの");
-}
-
 Status refused(const QString &path, const QString &why)
 {
     return Status::failure(
@@ -92,9 +79,9 @@ Status checkExisting(const QString &path, const QString &reached, ExportShape sh
     if (fits)
         return Status::success();
     return refused(path, QStringLiteral("%1です。書き出し先には%2を指定してください。")
-                             .arg(kindOf(info.st_mode), shape == ExportShape::File
-                                                            ? QStringLiteral("通常のファイル")
-                                                            : QStringLiteral("新しいフォルダ")));
+                             .arg(fileKindText(info.st_mode),
+                                  shape == ExportShape::File ? QStringLiteral("通常のファイル")
+                                                             : QStringLiteral("新しいフォルダ")));
 }
 
 Status checkFolderWritable(const QString &path, const QString &reached)
@@ -108,6 +95,19 @@ Status checkFolderWritable(const QString &path, const QString &reached)
 }
 
 } // namespace
+
+QString fileKindText(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return QStringLiteral("フォルダ");
+    if (S_ISFIFO(mode))
+        return QStringLiteral("FIFO（名前付きパイプ）");
+    if (S_ISSOCK(mode))
+        return QStringLiteral("ソケット");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("デバイス");
+    return QStringLiteral("通常のファイルではないもの");
+}
 
 Status checkExportTarget(const AppDir &appDir, const QString &path, ExportShape shape)
 {

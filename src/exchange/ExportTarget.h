@@ -5,6 +5,8 @@
 
 #include <QString>
 
+#include <sys/types.h>
+
 namespace orv::exchange {
 
 // What an export creates at its target: one file, or a folder of files.
@@ -18,5 +20,8 @@ enum class ExportShape { File, Folder };
 // makes (a device, a FIFO, a socket, a folder where a file goes, a file where a folder
 // goes); and a place whose folder is missing or cannot be written, named as such.
 Status checkExportTarget(const AppDir &appDir, const QString &path, ExportShape shape);
+
+// What a file that is not a regular one is, in a word for the user: "フォルダ", "デバイス"…
+QString fileKindText(mode_t mode);
 
 } // namespace orv::exchange

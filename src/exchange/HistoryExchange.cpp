@@ -1,6 +1,7 @@
 #include "exchange/HistoryExchange.h"
 
 #include "core/Cp932.h"
+#include "exchange/ExportTarget.h"
 #include "exchange/Mbox.h"
 #include "store/FileWrites.h"
 #include "transport/ReceivedRecord.h"
@@ -235,24 +236,12 @@ private:
     ExchangeResult m_result;
 };
 
-QString kindOf(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return QStringLiteral("フォルダ");
-    if (S_ISFIFO(mode))
-        return QStringLiteral("FIFO（名前付きパイプ）");
-    if (S_ISSOCK(mode))
-        return QStringLiteral("ソケット");
-    if (S_ISCHR(mode) || S_ISBLK(mode))
-        return QStringLiteral("デバイス");
-    return QStringLiteral("通常のファイルではないもの");
-}
-
 Status notARegularFile(const QString &path, mode_t mode)
 {
     return Status::failure(
-        QStringLiteral("「%1」は%2です。取り込めるのはメールのファイルか、emlファイルのフォルダだけです。")
-            .arg(QDir::toNativeSeparators(path), kindOf(mode)));
+        QStringLiteral(
+            "「%1」は%2です。取り込めるのはメールのファイルか、emlファイルのフォルダだけです。")
+            .arg(QDir::toNativeSeparators(path), fileKindText(mode)));
 }
 
 // Opens `path` only when it is a regular file (through symlinks). The open itself never
@@ -565,11 +554,14 @@ QString importReport(const ExchangeResult &result)
     QString report = QStringLiteral("%1 件のメールを着信履歴に取り込みました。").arg(result.count);
     const Skipped &skipped = result.skipped;
     const std::array<std::pair<int, QString>, 3> reasons = {{
-        {skipped.duplicates, QStringLiteral("%1 件はすでに着信履歴にあるため取り込みませんでした。")},
+        {skipped.duplicates,
+         QStringLiteral("%1 件はすでに着信履歴にあるため取り込みませんでした。")},
         {skipped.notMail,
          QStringLiteral("%1 件はメールではない（空か、ヘッダーがない）ため取り込みませんでした。")},
         {skipped.notRegular,
-         QStringLiteral("%1 件は通常のファイルではない（FIFO、デバイス、リンク切れなど）ため読みませんでした。")},
+         QStringLiteral(
+             "%1 "
+             "件は通常のファイルではない（FIFO、デバイス、リンク切れなど）ため読みませんでした。")},
     }};
     for (const auto &[count, sentence] : reasons)
         if (count > 0)

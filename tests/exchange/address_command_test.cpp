@@ -1,6 +1,7 @@
 // `orvaine --import-addresses`, run as a script runs it: the program itself as a child
 // process, started from a copy in a temporary program folder.
 #include "ExchangeTestSupport.h"
+#include "ProgramRun.h"
 
 #include "exchange/AddressExchange.h"
 #include "exchange/CommandLine.h"
@@ -21,12 +22,6 @@ namespace {
 
 using namespace orv::exchange;
 
-struct ProgramResult {
-    int exitCode = -1;
-    QString out, err;
-    bool finished = false;
-};
-
 class AddressCommandTest : public ::testing::Test {
 protected:
     QString file(const QString &name) const { return folder.path() + QLatin1Char('/') + name; }
@@ -39,31 +34,9 @@ protected:
         return out.fileName();
     }
 
-    // The program finds its folder next to its executable, so it runs from a copy here; a
-    // command needs no display.
-    ProgramResult runProgram(const QStringList &arguments)
+    ProgramResult runProgram(const QStringList &arguments) const
     {
-        const QString executable = file(QStringLiteral("orvaine"));
-        if (!QFile::exists(executable)) {
-            EXPECT_TRUE(QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), executable));
-        }
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            environment.remove(QLatin1String(name));
-        QProcess program;
-        program.setProcessEnvironment(environment);
-        program.start(executable, arguments);
-        ProgramResult result;
-        result.finished = program.waitForFinished(30000);
-        if (!result.finished) {
-            program.kill();
-            program.waitForFinished();
-            return result;
-        }
-        result.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        result.out = QString::fromUtf8(program.readAllStandardOutput());
-        result.err = QString::fromUtf8(program.readAllStandardError());
-        return result;
+        return runProgramIn(folder, arguments, 30000);
     }
 
     std::vector<AddressEntry> stored()

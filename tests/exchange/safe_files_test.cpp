@@ -1,6 +1,7 @@
 // One writer per program folder, exports that never land on the program's own files, and
 // imports that read only mail: tried from outside, as a script or a careless user would.
 #include "ExchangeTestSupport.h"
+#include "ProgramRun.h"
 
 #include "core/TextFile.h"
 #include "exchange/CommandLine.h"
@@ -46,12 +47,6 @@ QByteArray mboxOf(const QList<QByteArray> &messages)
     return mbox;
 }
 
-struct ProgramResult {
-    int exitCode = -1;
-    QString out, err;
-    bool finished = false;
-};
-
 class SafeFilesTest : public ::testing::Test {
 protected:
     QString file(const QString &name) const { return folder.path() + QLatin1Char('/') + name; }
@@ -83,42 +78,11 @@ protected:
         return runCommand(arguments, folder.appDir());
     }
 
-    // The program itself, started from a copy in the test's folder (it finds its folder next
-    // to its executable), with no display: a command must never need one.
-    QString programCopy()
-    {
-        const QString executable = file(QStringLiteral("orvaine"));
-        if (!QFile::exists(executable)) {
-            EXPECT_TRUE(QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), executable));
-        }
-        return executable;
-    }
+    QString programCopy() const { return programCopyIn(folder); }
 
-    static QProcessEnvironment withoutDisplay()
+    ProgramResult runProgram(const QStringList &arguments, int timeoutMs = 60000) const
     {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.remove(QStringLiteral("DISPLAY"));
-        environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
-        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
-        return environment;
-    }
-
-    ProgramResult runProgram(const QStringList &arguments, int timeoutMs = 60000)
-    {
-        QProcess program;
-        program.setProcessEnvironment(withoutDisplay());
-        program.start(programCopy(), arguments);
-        ProgramResult result;
-        result.finished = program.waitForFinished(timeoutMs);
-        if (!result.finished) {
-            program.kill();
-            program.waitForFinished();
-            return result;
-        }
-        result.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
-        result.out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        result.err = QString::fromLocal8Bit(program.readAllStandardError());
-        return result;
+        return runProgramIn(folder, arguments, timeoutMs);
     }
 
     TempProgramFolder folder;

@@ -1,0 +1,46 @@
+#include "ProgramRun.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+namespace orv::test {
+
+QString programCopyIn(const TempProgramFolder &folder)
+{
+    const QString executable = folder.path() + QStringLiteral("/orvaine");
+    if (!QFile::exists(executable)) {
+        EXPECT_TRUE(QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), executable));
+    }
+    return executable;
+}
+
+QProcessEnvironment withoutDisplay()
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        environment.remove(QLatin1String(name));
+    return environment;
+}
+
+ProgramResult runProgramIn(const TempProgramFolder &folder, const QStringList &arguments,
+                           int timeoutMs)
+{
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+    program.start(programCopyIn(folder), arguments);
+    ProgramResult result;
+    result.finished = program.waitForFinished(timeoutMs);
+    if (!result.finished) {
+        program.kill();
+        program.waitForFinished();
+        return result;
+    }
+    result.exitCode = program.exitStatus() == QProcess::NormalExit ? program.exitCode() : -1;
+    result.out = QString::fromUtf8(program.readAllStandardOutput());
+    result.err = QString::fromUtf8(program.readAllStandardError());
+    return result;
+}
+
+} // namespace orv::test
