@@ -29,17 +29,6 @@ QByteArray unfold(const QByteArray &value)
     return out.trimmed();
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // "%XX" and, for the Q encoding, "=XX"; a broken escape stays as it is.
 QByteArray unescapeHex(const QByteArray &text, char escape, bool underscoreIsSpace)
 {
@@ -353,6 +342,17 @@ std::optional<QString> parameter(const QByteArray &rawFieldValue, const QByteArr
     if (plain)
         return decodeText(*plain);
     return std::nullopt;
+}
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace orv::mime::headers

@@ -25,4 +25,8 @@ QString decodeText(const QByteArray &rawValue);
 // RFC 2047 words or raw 8-bit text.
 std::optional<QString> parameter(const QByteArray &rawFieldValue, const QByteArray &name);
 
+// The value of one hexadecimal digit, as quoted-printable and RFC 2231 write them; -1 for
+// any other character.
+int hexValue(char c);
+
 } // namespace orv::mime::headers

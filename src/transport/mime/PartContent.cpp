@@ -1,5 +1,7 @@
 #include "transport/mime/PartContent.h"
 
+#include "transport/mime/HeaderText.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -30,17 +32,6 @@ ContentPrefix readPrefix(GMimeStream *stream, qsizetype limit)
     if (!prefix.complete)
         prefix.bytes.truncate(limit);
     return prefix;
-}
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool isBlank(char c)
@@ -82,8 +73,8 @@ QByteArray quotedPrintableDecoded(QByteArrayView encoded)
             continue;
         }
         const bool escape = i + 2 < encoded.size();
-        const int high = escape ? hexValue(encoded[i + 1]) : -1;
-        const int low = escape ? hexValue(encoded[i + 2]) : -1;
+        const int high = escape ? headers::hexValue(encoded[i + 1]) : -1;
+        const int low = escape ? headers::hexValue(encoded[i + 2]) : -1;
         if (high >= 0 && low >= 0) {
             out += static_cast<char>(high * 16 + low);
             i += 3;
