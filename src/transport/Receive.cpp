@@ -36,6 +36,18 @@ bool cancelRequested()
     return QThread::currentThread()->isInterruptionRequested();
 }
 
+// A refused login is a wrong account unless the server gave a response code (RFC 2449,
+// RFC 3206) saying that the refusal passes: the mailbox is busy with another session, or
+// the server has a problem of its own.
+ReceiveFailure loginFailure(const QString &reason)
+{
+    for (const QLatin1String code : {QLatin1String("[IN-USE]"), QLatin1String("[SYS/TEMP]")}) {
+        if (reason.contains(code))
+            return ReceiveFailure::ServerUnreachable;
+    }
+    return ReceiveFailure::LoginRefused;
+}
+
 // The run as it goes on the worker thread: every call into the mail library, the store
 // and the journal happens here; the windows hear of it through the controller's signals.
 class WorkerRun {
@@ -56,14 +68,16 @@ public:
 
     void run()
     {
-        if (m_request.pop3Server.isEmpty())
+        if (m_request.pop3Server.isEmpty()) {
+            m_outcome.failure = ReceiveFailure::SettingsMissing;
             return;
+        }
         const int handle = m_mail.NMailPop3Connect(m_request.pop3Server);
         emit m_run.checkingMail();
         // An unreachable server is no "no new mail": the user is told why.
         if (failed(handle)) {
             if (!cancelRequested())
-                emit m_run.failed(m_mail.NMailGetMessage(), kError);
+                fail(ReceiveFailure::ServerUnreachable, m_mail.NMailGetMessage(), kError);
             return;
         }
         m_handle = handle;
@@ -79,6 +93,7 @@ private:
     {
         emit m_run.accountInUse(m_request.userId, m_request.password);
         if (m_request.userId.isEmpty() || m_request.password.isEmpty()) {
+            m_outcome.failure = ReceiveFailure::SettingsMissing;
             emit m_run.credentialsNeeded();
             return;
         }
@@ -86,8 +101,10 @@ private:
             m_mail.NMailPop3Authenticate(m_handle, m_request.userId, m_request.password,
                                          m_request.apop ? nmail::kApop : nmail::kUserPass);
         if (failed(count)) {
-            if (!cancelRequested())
-                emit m_run.failed(m_mail.NMailGetMessage(), kError);
+            if (!cancelRequested()) {
+                const QString reason = m_mail.NMailGetMessage();
+                fail(loginFailure(reason), reason, kError);
+            }
             return;
         }
         m_count = count;
@@ -223,6 +240,12 @@ private:
     void stop(const QString &text, const QString &title = QString())
     {
         m_stopReported = true;
+        fail(ReceiveFailure::Other, text, title);
+    }
+
+    void fail(ReceiveFailure kind, const QString &text, const QString &title)
+    {
+        m_outcome.failure = kind;
         emit m_run.failed(text, title);
     }
 
@@ -237,9 +260,9 @@ private:
                 // Without QUIT the session is dropped and the server keeps every message.
                 m_mail.NMailPop3Abort(m_handle);
                 m_outcome.mailLeftOnServer = true;
-                emit m_run.failed(synced.error() +
-                                      QStringLiteral("\nメールはサーバーに残っています。"),
-                                  QString());
+                fail(ReceiveFailure::Other,
+                     synced.error() + QStringLiteral("\nメールはサーバーに残っています。"),
+                     QString());
                 return;
             }
         }

@@ -31,11 +31,23 @@ struct ReceivedMessage {
     MailRecord record;       // as appended to the received store
 };
 
+// Why a run stopped short, for a caller that acts on the kind rather than the text (a
+// script waits and tries again later when the server is out of reach for now, but not when
+// the password is wrong). Passing notices that do not stop the run leave it None.
+enum class ReceiveFailure {
+    None,
+    SettingsMissing,   // no POP3 server set, or no saved user ID or password
+    ServerUnreachable, // no connection now, or the server turned the login away for now
+    LoginRefused,      // the server refused the user ID or the password
+    Other,             // the run stopped later: a message, the store or the journal
+};
+
 struct ReceiveOutcome {
     int received = 0;              // messages stored by this run
     bool storeSynced = false;      // what was stored is on disk
     bool mailLeftOnServer = false; // the run stopped before every message was handled
     bool cancelled = false;
+    ReceiveFailure failure = ReceiveFailure::None;
     std::optional<ReceivedMessage> last;
 
     // The tune, the count and the new-mail picture are for mail that is safely stored.
