@@ -5,8 +5,8 @@
 // so it is still in the page cache when the view opens, and removed at the end.
 
 #include "shell/MainForm.h"
-#include "shell/Settings.h"
 #include "shell/Startup.h"
+#include "store/Settings.h"
 #include "support/HistoryBench.h"
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"

@@ -26,5 +26,5 @@ echo "built $out/store_records_fuzz"
 
 # shellcheck disable=SC2086
 clang++ $flags -o "$out/settings_files_fuzz" "$root/fuzz/settings_files_fuzz.cpp" \
-    "$src/shell/Settings.cpp" "$src/core/ProfileFile.cpp" $text $qt
+    "$src/store/Settings.cpp" "$src/core/ProfileFile.cpp" $text $qt
 echo "built $out/settings_files_fuzz"

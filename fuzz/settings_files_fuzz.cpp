@@ -4,7 +4,7 @@
 // than 255 characters.
 #include "core/Cp932.h"
 #include "core/ProfileFile.h"
-#include "shell/Settings.h"
+#include "store/Settings.h"
 
 #include <QFile>
 #include <QTemporaryDir>

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Fails when a file under src/transport, src/store or src/core includes a window header:
-# a Qt Widgets or Qt Print Support header, or a header of the window layers (ui, shell,
-# viewer, composer, addressbook, emoticons). Those three layers report to windows through
-# signals only. Usage: scripts/check-layers.sh [SRC_DIR [QT_INCLUDE_DIR]]
+# Fails when a file under src/transport, src/store, src/core or src/exchange includes a window
+# header: a Qt Widgets or Qt Print Support header, or a header of the window layers (ui,
+# shell, viewer, composer, addressbook, emoticons). Those layers report to windows through
+# signals only, and the command line runs them without any window.
+# Usage: scripts/check-layers.sh [SRC_DIR [QT_INCLUDE_DIR]]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 src=${1:-$root/src}
@@ -30,9 +31,9 @@ while IFS= read -r -d '' file; do
       status=1
     fi
   done < <(grep -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' "$file" || true)
-done < <(find "$src/transport" "$src/store" "$src/core" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
+done < <(find "$src/transport" "$src/store" "$src/core" "$src/exchange" -type f \( -name '*.h' -o -name '*.cpp' \) -print0)
 
 if [[ $status -eq 0 ]]; then
-  echo "transport/, store/ and core/ include no window header"
+  echo "transport/, store/, core/ and exchange/ include no window header"
 fi
 exit $status

@@ -4,8 +4,8 @@
 #include "exchange/AddressExchange.h"
 #include "exchange/ExportTarget.h"
 #include "exchange/HistoryExchange.h"
-#include "shell/Settings.h"
 #include "store/InstanceLock.h"
+#include "store/Settings.h"
 
 #include <functional>
 

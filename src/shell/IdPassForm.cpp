@@ -1,6 +1,6 @@
 #include "shell/IdPassForm.h"
 
-#include "shell/AccountFile.h"
+#include "store/AccountFile.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
 

@@ -4,7 +4,7 @@
 #include "emoticons/KaoForm.h"
 #include "shell/OptionForm.h"
 #include "shell/SetForm.h"
-#include "shell/Settings.h"
+#include "store/Settings.h"
 #include "transport/MailLibrary.h"
 #include "ui/App.h"
 #include "ui/ClockText.h"

@@ -1,6 +1,6 @@
 #include "shell/OptionForm.h"
 
-#include "shell/Settings.h"
+#include "store/Settings.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
 

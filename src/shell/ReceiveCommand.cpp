@@ -1,8 +1,8 @@
 #include "shell/ReceiveCommand.h"
 
-#include "shell/AccountFile.h"
 #include "shell/IdPassForm.h"
 #include "shell/MainForm.h"
+#include "store/AccountFile.h"
 #include "transport/Receive.h"
 #include "ui/App.h"
 #include "ui/RunProgress.h"

@@ -2,10 +2,10 @@
 
 #include "addressbook/FriendForm.h"
 #include "composer/WriteForm.h"
-#include "shell/AccountFile.h"
 #include "shell/InstanceLock.h"
 #include "shell/MainForm.h"
 #include "shell/ReceiveCommand.h"
+#include "store/AccountFile.h"
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"
 #include "ui/App.h"

@@ -1,24 +1,12 @@
 #pragma once
 
+#include "store/AccountFile.h"
 #include "store/MailRecord.h"
+#include "store/Settings.h"
 
 #include <QString>
 
 namespace orv {
-
-struct ServerSettings {
-    QString smtpServer;
-    QString pop3Server;
-    QString mailAddress;
-    qint16 apop = 0;
-
-    bool operator==(const ServerSettings &) const = default;
-};
-
-struct AccountCredentials {
-    QString userId;
-    QString password;
-};
 
 // Which store the history viewer shows.
 enum class ViewMode : qint16 { None = 0, Received = 1, Sent = 2 };

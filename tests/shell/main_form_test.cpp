@@ -2,7 +2,7 @@
 #include "shell/MainForm.h"
 #include "shell/OptionForm.h"
 #include "shell/SetForm.h"
-#include "shell/Settings.h"
+#include "store/Settings.h"
 #include "support/TestApp.h"
 #include "support/Widgets.h"
 #include "ui/ClockText.h"

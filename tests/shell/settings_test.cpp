@@ -1,4 +1,4 @@
-#include "shell/Settings.h"
+#include "store/Settings.h"
 
 #include "core/Cp932.h"
 #include "support/TempProgramFolder.h"

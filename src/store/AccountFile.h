@@ -2,9 +2,15 @@
 
 #include "core/AppDir.h"
 #include "core/Status.h"
-#include "ui/AppState.h"
+
+#include <QString>
 
 namespace orv {
+
+struct AccountCredentials {
+    QString userId;
+    QString password;
+};
 
 // The account file "\★MailData\iniIdPass.ini", section "EXEINI": "NAME" holds the user ID,
 // "NAME2" the password, "NAME3" whether the user last confirmed with the save box checked.

@@ -2,12 +2,21 @@
 
 #include "core/AppDir.h"
 #include "core/Status.h"
-#include "ui/AppState.h"
 
 #include <QByteArray>
 #include <QString>
 
 namespace orv {
+
+// The server settings as "\korvel.ini" holds them.
+struct ServerSettings {
+    QString smtpServer;
+    QString pop3Server;
+    QString mailAddress;
+    qint16 apop = 0;
+
+    bool operator==(const ServerSettings &) const = default;
+};
 
 inline const QString kSettingsFile = QStringLiteral("\\korvel.ini");
 

@@ -1,4 +1,4 @@
-#include "shell/AccountFile.h"
+#include "store/AccountFile.h"
 
 #include "core/ProfileFile.h"
 
