@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <map>
 
 namespace orv::mime {
@@ -391,6 +392,104 @@ TEST(MessageBuilder, ExtraHeaderLinesAreAddedOrRefused)
     mail.extraHeader = QStringLiteral("not a header line");
     QByteArray message;
     EXPECT_FALSE(buildMessage(mail, message).ok());
+}
+
+// The builder's bytes for a table of mails, pinned by fixtures written in Japan's time: its
+// encoded-words and their folding, its charset choice and its date form. Only the Message-Id,
+// which is new every time, is left out.
+class BuiltBytes : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_zone = qgetenv("TZ");
+        m_hadZone = qEnvironmentVariableIsSet("TZ");
+        qputenv("TZ", "Asia/Tokyo");
+        tzset();
+    }
+    void TearDown() override
+    {
+        if (m_hadZone)
+            qputenv("TZ", m_zone);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+
+private:
+    QByteArray m_zone;
+    bool m_hadZone = false;
+};
+
+QByteArray withoutMessageId(QByteArray message)
+{
+    const qsizetype at = message.indexOf("\r\nMessage-Id: ");
+    const qsizetype end = at < 0 ? -1 : message.indexOf("\r\n", at + 2);
+    if (end > at)
+        message.remove(at, end - at);
+    return message;
+}
+
+TEST_F(BuiltBytes, EveryMailIsBuiltByteForByteAsItsFixture)
+{
+    const QList<Mailbox> two = {{QStringLiteral("鈴木花子"), QStringLiteral("suzuki@example.jp")},
+                                {QString(), QStringLiteral("sato@example.jp")}};
+    struct Case {
+        const char *name; // the fixture's file name, without ".eml"
+        QString subject, body;
+        QList<Mailbox> to;
+        QString extraHeader;
+    };
+    const Case cases[] = {
+        {"japanese",
+         QStringLiteral("会議のご案内"),
+         QStringLiteral("山田です。\r\nよろしく。\r\n"),
+         two,
+         {}},
+        {"ascii",
+         QStringLiteral("Hello there"),
+         QStringLiteral("Hi\r\n"),
+         {{QStringLiteral("Bob Q. \"Jr\""), QStringLiteral("bob@example.com")}},
+         {}},
+        {"long_japanese_subject",
+         QStringLiteral("とても長い件名の").repeated(8),
+         QStringLiteral("本文\r\n"),
+         two,
+         {}},
+        {"long_ascii_subject",
+         QStringLiteral("A rather long plain subject line that goes on and on past the "
+                        "seventy-eight columns of a header"),
+         QStringLiteral("b"),
+         two,
+         {}},
+        {"long_ascii_word", QStringLiteral("x").repeated(90), QStringLiteral("b"), two, {}},
+        {"windows_forms", QStringLiteral("～－∥①"), QStringLiteral("～－∥￢①㈱\r\n"), two, {}},
+        {"not_jis", QStringLiteral("髙﨑さん 😀"), QStringLiteral("髙﨑です 😀\r\n"), two, {}},
+        {"long_body_line", QStringLiteral("s"), QStringLiteral("あ").repeated(600), two, {}},
+        {"many_recipients",
+         QStringLiteral("s"),
+         QStringLiteral("b"),
+         {{QStringLiteral("鈴木花子"), QStringLiteral("a1@example.jp")},
+          {QStringLiteral("佐藤一郎"), QStringLiteral("a2@example.jp")},
+          {QStringLiteral("Tanaka Jiro"), QStringLiteral("a3@example.jp")},
+          {QStringLiteral("株式会社オルヴェーヌ・メール開発部"), QStringLiteral("a4@example.jp")}},
+         {}},
+        {"extra_header", QStringLiteral("s"), QStringLiteral("b"), two,
+         QStringLiteral("Reply-To: 山田 <reply@example.jp>\nX-Note: 日本語のメモ")},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        OutgoingMail mail;
+        mail.from = {QStringLiteral("山田太郎"), QStringLiteral("yamada@example.jp")};
+        mail.to = c.to;
+        mail.subject = c.subject;
+        mail.body = c.body;
+        mail.extraHeader = c.extraHeader;
+        mail.date = QDateTime(QDate(2026, 12, 9), QTime(9, 5, 7));
+        QFile fixture(QStringLiteral(ORVAINE_SOURCE_DIR "/tests/transport/fixtures/builder/%1.eml")
+                          .arg(QLatin1String(c.name)));
+        ASSERT_TRUE(fixture.open(QIODevice::ReadOnly)) << fixture.fileName().toStdString();
+        EXPECT_EQ(withoutMessageId(built(mail)).toStdString(), fixture.readAll().toStdString());
+    }
 }
 
 TEST(AddressList, UserFormsAreReadAndInjectionsRefused)
