@@ -9,6 +9,7 @@
 #include "viewer/EditorCommands.h"
 #include "viewer/TyakuForm.h"
 
+#include <QApplication>
 #include <QPointer>
 
 #include <memory>
@@ -44,6 +45,28 @@ void stageLastMessage(App &app, const ReceivedMessage &message)
     viewer->Text8()->setText(message.fields.from);
     viewer->Text9()->setText(message.fields.date);
     setEditorText(*viewer->rtfEd(), message.body);
+}
+
+// The user is looking at the main window when it is open and the window in front is it or
+// one of its own, such as the progress window over it.
+bool mainWindowInFront(const MainForm &mainForm)
+{
+    if (!mainForm.isVisible() || mainForm.isMinimized())
+        return false;
+    for (const QWidget *window = QApplication::activeWindow(); window;
+         window = window->parentWidget()) {
+        if (window == &mainForm)
+            return true;
+    }
+    return false;
+}
+
+// The main window says it itself when the user is looking at it.
+void tellTheDesktop(App &app, const MainForm &mainForm, const ReceiveOutcome &outcome)
+{
+    DesktopNotifier *notifier = app.services().notifier.get();
+    if (notifier && outcome.announcesNewMail() && !mainWindowInFront(mainForm))
+        notifier->notify(newMailNotice(outcome.received));
 }
 
 void announce(App &app, MainForm &mainForm, const ReceiveOutcome &outcome)
@@ -110,6 +133,11 @@ ReceiveRun *Receive(App &app, MainForm &mainForm)
         [&app, &mainForm](const QString &text, const QString &title) {
             app.showMessage(&mainForm, {text, title, QMessageBox::Ok, QMessageBox::NoIcon});
         });
+    // Asked before the progress window closes, while it still stands for the main window.
+    QObject::connect(run, &ReceiveRun::finished, &mainForm,
+                     [&app, &mainForm](const ReceiveOutcome &outcome) {
+                         tellTheDesktop(app, mainForm, outcome);
+                     });
     wireProgress(run, mainForm);
     QObject::connect(run, &ReceiveRun::finished, &mainForm,
                      [&app, &mainForm, run](const ReceiveOutcome &outcome) {

@@ -2,6 +2,7 @@
 
 #include "addressbook/FriendForm.h"
 #include "composer/WriteForm.h"
+#include "core/DBusNotifier.h"
 #include "shell/InstanceLock.h"
 #include "shell/MainForm.h"
 #include "shell/ReceiveCommand.h"
@@ -42,6 +43,7 @@ Services desktopServices(App *const *app)
         const AccountCredentials credentials = smtpCredentials(**app);
         return std::pair{credentials.userId, credentials.password};
     });
+    services.notifier = std::make_unique<DBusNotifier>();
     return services;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/AppDir.h"
+#include "core/DesktopNotifier.h"
 #include "ui/AppState.h"
 #include "ui/Forms.h"
 #include "ui/Services.h"
@@ -22,6 +23,8 @@ struct Services {
     std::unique_ptr<Clock> clock;
     std::unique_ptr<RandomSource> random;
     std::unique_ptr<MailLibrary> mail;
+    // Optional: without it nothing tells the desktop.
+    std::unique_ptr<DesktopNotifier> notifier;
 
     Services();
     Services(Services &&) noexcept;
