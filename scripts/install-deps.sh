@@ -7,7 +7,7 @@ build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgmime
                 libcurl4-openssl-dev libfluidsynth-dev libgtest-dev)
 runtime_packages=(fonts-ipafont-gothic fonts-ipafont-mincho timgm6mb-soundfont ca-certificates)
 run_packages=(xvfb xauth)
-test_packages=(dovecot-pop3d python3-aiosmtpd mpop openssl desktop-file-utils)
+test_packages=(dovecot-pop3d python3-aiosmtpd mpop openssl desktop-file-utils dbus-daemon)
 
 wanted=("${build_packages[@]}" "${runtime_packages[@]}")
 case "${1:-run}" in

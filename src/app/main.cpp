@@ -15,7 +15,8 @@ int runWithoutWindow(int argc, char *argv[])
     const orv::exchange::CommandOutcome outcome = orv::exchange::runCommand(
         application.arguments().mid(1), orv::AppDir(QCoreApplication::applicationDirPath()));
     std::FILE *stream = outcome.exitCode == 0 ? stdout : stderr;
-    std::fputs((outcome.message + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
+    if (!outcome.message.isEmpty()) // a quiet success says nothing, not even a line end
+        std::fputs((outcome.message + QLatin1Char('\n')).toLocal8Bit().constData(), stream);
     return outcome.exitCode;
 }
 

@@ -4,6 +4,7 @@
 #include "exchange/AddressExchange.h"
 #include "exchange/ExportTarget.h"
 #include "exchange/HistoryExchange.h"
+#include "exchange/ReceiveCommandLine.h"
 #include "store/InstanceLock.h"
 #include "store/Settings.h"
 
@@ -22,6 +23,10 @@ const QString kUsageText =
                    "  orvaine --export-addresses FILE.csv|FILE.vcf  アドレス帳を書き出します\n"
                    "  orvaine --import-addresses FILE.csv|FILE.vcf  "
                    "CSV/vCardのアドレスをアドレス帳に取り込みます\n"
+                   "  orvaine --receive [--quiet]                "
+                   "ウィンドウを開かずにメールを一度受信します\n"
+                   "                                             "
+                   "(--quiet: 成功したときは何も表示しません)\n"
                    "  orvaine --help                             この説明を表示します\n"
                    "  orvaine --version                          版を表示します");
 
@@ -93,6 +98,9 @@ struct Command {
     QString operandsNeeded; // what the usage error says is missing
     bool writesStores;
     std::function<CommandOutcome(const QStringList &, const AppDir &)> run;
+    // Options that change how this command runs. They may stand anywhere after the command
+    // and reach `run` after its operands.
+    QStringList switches = {};
 };
 
 const std::vector<Command> &commands()
@@ -122,6 +130,7 @@ const std::vector<Command> &commands()
          QStringLiteral("--import-addresses には取り込む .csv か .vcf のファイル名が要ります。"),
          true,
          importAddressBookCommand},
+        {QStringLiteral("--receive"), {}, 0, {}, true, receiveCommand, {kQuietSwitch}},
         {QStringLiteral("--help"), QStringLiteral("-h"), 0, {}, false, help},
         {QStringLiteral("--version"), {}, 0, {}, false, version},
     };
@@ -134,6 +143,21 @@ const Command *findCommand(const QString &argument)
         if (argument == command.option || (!command.alias.isEmpty() && argument == command.alias))
             return &command;
     return nullptr;
+}
+
+// The command that takes `argument` as one of its switches.
+const Command *commandWithSwitch(const QString &argument)
+{
+    for (const Command &command : commands())
+        if (command.switches.contains(argument))
+            return &command;
+    return nullptr;
+}
+
+CommandOutcome switchMisplaced(const QString &argument)
+{
+    return usage(QStringLiteral("%1 は %2 と一緒にだけ使えます。")
+                     .arg(argument, commandWithSwitch(argument)->option));
 }
 
 CommandOutcome folderBusy()
@@ -152,16 +176,37 @@ bool isCommandLineRun(const QStringList &arguments)
     return !arguments.isEmpty();
 }
 
-CommandOutcome runCommand(const QStringList &arguments, const AppDir &appDir)
+// A switch may also stand before its command ("--quiet --receive"): the command comes first.
+QStringList commandFirst(const QStringList &arguments)
 {
+    qsizetype first = 0;
+    while (first < arguments.size() && commandWithSwitch(arguments[first]))
+        ++first;
+    return arguments.mid(first) + arguments.mid(0, first);
+}
+
+CommandOutcome runCommand(const QStringList &givenArguments, const AppDir &appDir)
+{
+    const QStringList arguments = commandFirst(givenArguments);
     const Command *command = findCommand(arguments.value(0));
-    if (!command)
+    if (!command) {
+        if (commandWithSwitch(arguments.value(0)))
+            return switchMisplaced(arguments.value(0));
         return usage(QStringLiteral("「%1」は知らないオプションです。").arg(arguments.value(0)));
-    const QStringList operands = arguments.mid(1);
-    for (const QString &operand : operands)
+    }
+    QStringList operands;
+    QStringList switches;
+    for (const QString &operand : arguments.mid(1)) {
         if (findCommand(operand))
             return usage(QStringLiteral("一度に実行できるのは一つの処理だけです（%1 と %2）。")
                              .arg(command->option, operand));
+        if (command->switches.contains(operand))
+            switches.append(operand);
+        else if (commandWithSwitch(operand))
+            return switchMisplaced(operand);
+        else
+            operands.append(operand);
+    }
     if (operands.size() < command->operands)
         return usage(command->operandsNeeded);
     if (operands.size() > command->operands)
@@ -170,7 +215,7 @@ CommandOutcome runCommand(const QStringList &arguments, const AppDir &appDir)
     InstanceLock lock(appDir);
     if (command->writesStores && lock.acquire() == InstanceLock::Outcome::HeldByAnotherCopy)
         return folderBusy();
-    return command->run(operands, appDir);
+    return command->run(operands + switches, appDir);
 }
 
 } // namespace orv::exchange

@@ -6,8 +6,8 @@
 #include <QStringList>
 
 // The program's work without a window: `orvaine --export-mbox received|sent FILE`,
-// `--import-mbox FILE`, `--import-addresses FILE`, `--export-addresses FILE.csv|FILE.vcf`, `--help`
-// and `--version`.
+// `--import-mbox FILE`, `--import-addresses FILE`, `--export-addresses FILE.csv|FILE.vcf`,
+// `--receive [--quiet]`, `--help` and `--version`.
 namespace orv::exchange {
 
 // Exit statuses a script can act on (those of sysexits.h where one fits).
