@@ -12,6 +12,7 @@
 #include "shell/ReceiveCommand.h"
 #include "store/InstanceLock.h"
 #include "store/MailStore.h"
+#include "support/Fakes.h"
 #include "support/Pop3TestServer.h"
 #include "support/TempProgramFolder.h"
 #include "support/TestApp.h"
@@ -402,6 +403,48 @@ TEST_F(ReceiveCommandTest, QuietBelongsToReceiveOnly)
     }
     EXPECT_TRUE(exchange::runCommand({QStringLiteral("--help")}, folder->appDir())
                     .message.contains(QStringLiteral("--receive [--quiet]")));
+}
+
+// A server that lets the program in but refuses the login with the given reply.
+class RefusingLogin : public UnreachableMailLibrary {
+public:
+    explicit RefusingLogin(QByteArray reply) : m_reply(std::move(reply)) {}
+    int NMailPop3Connect(const QString &) override { return 1; }
+    QString NMailGetMessage() override
+    {
+        return QStringLiteral(
+                   "POP3サーバー「pop.example.jp」で認証に失敗しました。サーバーの応答: ") +
+               QString::fromLatin1(m_reply);
+    }
+
+private:
+    QByteArray m_reply;
+};
+
+TEST_F(ReceiveCommandTest, ALoginRefusedForNowIsNoWrongPassword)
+{
+    writeSettings(QStringLiteral("pop.example.jp"));
+    saveAccount(QStringLiteral("user"), QStringLiteral("password"));
+    struct Case {
+        QByteArray reply;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"-ERR [IN-USE] Mailbox is locked by another session", 75},
+        {"-ERR [SYS/TEMP] Try again later", 75},
+        {"-ERR [AUTH] Authentication failed.", 77},
+        {"-ERR Authentication failed.", 77},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.reply.toStdString());
+        RefusingLogin mail(c.reply);
+        RecordingNotifier notifier;
+        const CommandOutcome outcome =
+            exchange::receiveMail(folder->appDir(), mail, notifier, true);
+        EXPECT_EQ(outcome.exitCode, c.exitCode);
+        EXPECT_TRUE(outcome.message.contains(QString::fromLatin1(c.reply)))
+            << outcome.message.toStdString();
+    }
 }
 
 TEST_F(ReceiveCommandTest, TellsTheDesktopOnlyWhenMailWasStored)
