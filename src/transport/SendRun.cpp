@@ -1,6 +1,7 @@
 #include "transport/SendRun.h"
 
 #include "core/Cp932.h"
+#include "core/ThreadHandOff.h"
 #include "transport/MailLibrary.h"
 
 #include <QPointer>
@@ -30,7 +31,7 @@ SendRun::SendRun(MailLibrary &mail, SendJob job, QObject *parent)
     m_outcome.count = static_cast<int>(m_job.recipients.size());
     m_delivered.assign(m_job.recipients.size(), false);
     m_worker.setObjectName(QStringLiteral("SendWorker"));
-    m_workerContext = new QObject;
+    m_workerContext = new CallTarget;
     m_workerContext->moveToThread(&m_worker);
     connect(&m_worker, &QThread::finished, m_workerContext, &QObject::deleteLater);
     m_worker.start();
@@ -61,7 +62,7 @@ void SendRun::recordInto(MailStore sentStore, MailRecord &sentBuffer)
     m_storeToSync = std::move(sentStore);
     m_sentBuffer = &sentBuffer;
     m_syncer.setObjectName(QStringLiteral("SentStoreSync"));
-    m_syncerContext = new QObject;
+    m_syncerContext = new CallTarget;
     m_syncerContext->moveToThread(&m_syncer);
     connect(&m_syncer, &QThread::finished, m_syncerContext, &QObject::deleteLater);
     m_syncer.start();
@@ -154,14 +155,10 @@ void SendRun::syncWhenIdle()
     m_sinceSyncStarted.start();
     m_syncing = true;
     m_unsynced = false;
-    QMetaObject::invokeMethod(
-        m_syncerContext,
-        [this] {
-            const Status synced = m_storeToSync->Sync();
-            QMetaObject::invokeMethod(
-                this, [this, synced] { onSynced(synced); }, Qt::QueuedConnection);
-        },
-        Qt::QueuedConnection);
+    postCall(m_syncerContext, [this] {
+        const Status synced = m_storeToSync->Sync();
+        postCall(&m_home, [this, synced] { onSynced(synced); });
+    });
 }
 
 void SendRun::onSynced(const Status &synced)
@@ -200,29 +197,25 @@ void SendRun::finishWhenSynced()
 void SendRun::sendOnWorker(int index, const QString &recipient, const QString &body,
                            bool behindAnother)
 {
-    QMetaObject::invokeMethod(
-        m_workerContext,
-        [this, index, recipient, body, behindAnother, server = m_job.server, from = m_job.from,
-         subject = m_job.subject, attachments = m_job.attachments] {
-            if (behindAnother && m_stopSending) {
-                QMetaObject::invokeMethod(
-                    this, [this, index] { onSkipped(index); }, Qt::QueuedConnection);
-                return;
-            }
-            m_lastStarted = index;
-            const int result =
-                m_mail.NMailSmtpSendMail(server, recipient, std::nullopt, std::nullopt, from,
-                                         subject, body, std::nullopt, attachments, 0);
-            const QString failureText = result < 0 ? m_mail.NMailGetMessage() : QString();
-            if (result < 0)
-                m_lastRefused = index;
-            QMetaObject::invokeMethod(
-                this, [this, index, result, failureText] { onSent(index, result, failureText); },
-                Qt::QueuedConnection);
-            if (result < 0)
-                m_failureHandled.acquire();
-        },
-        Qt::QueuedConnection);
+    postCall(m_workerContext, [this, index, recipient, body, behindAnother, server = m_job.server,
+                               from = m_job.from, subject = m_job.subject,
+                               attachments = m_job.attachments] {
+        if (behindAnother && m_stopSending) {
+            postCall(&m_home, [this, index] { onSkipped(index); });
+            return;
+        }
+        m_lastStarted = index;
+        const int result =
+            m_mail.NMailSmtpSendMail(server, recipient, std::nullopt, std::nullopt, from, subject,
+                                     body, std::nullopt, attachments, 0);
+        const QString failureText = result < 0 ? m_mail.NMailGetMessage() : QString();
+        if (result < 0)
+            m_lastRefused = index;
+        postCall(&m_home,
+                 [this, index, result, failureText] { onSent(index, result, failureText); });
+        if (result < 0)
+            m_failureHandled.acquire();
+    });
 }
 
 SendRun::Staged SendRun::takeStaged(int index)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/ThreadHandOff.h"
 #include "store/MailRecord.h"
 #include "store/MailStore.h"
 #include "store/RecordFileAppender.h"
@@ -140,10 +141,12 @@ private:
     bool m_ending = false;
     bool m_syncing = false;
     bool m_unsynced = false;
+    // Where the worker and the sync thread hand their reports back to this thread.
+    CallTarget m_home;
     QThread m_worker;
-    QObject *m_workerContext = nullptr;
+    CallTarget *m_workerContext = nullptr;
     QThread m_syncer;
-    QObject *m_syncerContext = nullptr;
+    CallTarget *m_syncerContext = nullptr;
     QElapsedTimer m_sinceSyncStarted;
     QTimer m_syncDelay;
 };
