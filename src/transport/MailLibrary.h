@@ -71,6 +71,13 @@ public:
     // sent it. Negative on failure.
     virtual int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
                                  int flag, int option) = 0;
+    // Fetches a message for storing it: fills the fields (the header as the server sent it)
+    // and tells whether the text after the header mentions an attachment. A library that
+    // keeps the fetched message for NMailAttachmentFileFirst builds no text of the whole
+    // body (it may be hundreds of megabytes); any other gives the whole message's text in
+    // `wholeMessage`. Negative on failure.
+    virtual int NMailPop3FetchMail(int handle, int number, MailHeaderFields &fields,
+                                   bool &bodyMentionsAttachment, QString &wholeMessage);
     // Decodes the whole message, writes its attachments into `attachmentFolder` and
     // rewrites the fields and the body with the decoded text. 1 when attachments were
     // written, 0 when there were none, -5 when an attachment cannot be written, -6 for an

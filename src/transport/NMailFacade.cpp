@@ -1,6 +1,7 @@
 #include "transport/NMailFacade.h"
 
 #include "core/Cp932.h"
+#include "transport/ReceivedRecord.h"
 #include "transport/ServerAddress.h"
 #include "transport/mime/MessageDecoder.h"
 
@@ -18,14 +19,21 @@ constexpr std::size_t kMaxPrepared = 2;
 constexpr std::chrono::seconds kPreparedLifetime{5};
 
 // The header block without the empty line that ends it, and the body after that line.
-std::pair<QByteArray, QByteArray> splitHeaderAndBody(const QByteArray &message)
+// Views into the message: its body may be hundreds of megabytes.
+std::pair<QByteArrayView, QByteArrayView> splitHeaderAndBody(const QByteArray &message)
 {
-    if (message.startsWith("\r\n"))
-        return {QByteArray(), message.mid(2)};
+    const QByteArrayView whole(message);
+    if (whole.startsWith("\r\n"))
+        return {QByteArrayView(), whole.sliced(2)};
     const qsizetype end = message.indexOf("\r\n\r\n");
     if (end < 0)
-        return {message, QByteArray()};
-    return {message.left(end + 2), message.mid(end + 4)};
+        return {whole, QByteArrayView()};
+    return {whole.first(end + 2), whole.sliced(end + 4)};
+}
+
+QString decodeCp932(QByteArrayView bytes)
+{
+    return cp932::decode(bytes.data(), bytes.size());
 }
 
 } // namespace
@@ -110,7 +118,7 @@ int NMailFacade::NMailPop3GetMailStatus(int handle, int number, MailHeaderFields
     if (!message)
         return nmail::kFailed;
     fields = m_fetchedFields;
-    fields.header = cp932::decode(splitHeaderAndBody(*message).first);
+    fields.header = decodeCp932(splitHeaderAndBody(*message).first);
     return nmail::kOk;
 }
 
@@ -142,8 +150,22 @@ int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fiel
         return nmail::kFailed;
     const auto [header, text] = splitHeaderAndBody(*message);
     fields = m_fetchedFields;
-    fields.header = cp932::decode(header);
-    body = cp932::decode(text);
+    fields.header = decodeCp932(header);
+    body = decodeCp932(text);
+    return nmail::kOk;
+}
+
+int NMailFacade::NMailPop3FetchMail(int handle, int number, MailHeaderFields &fields,
+                                    bool &bodyMentionsAttachment, QString &wholeMessage)
+{
+    const QByteArray *message = fetch(handle, number);
+    if (!message)
+        return nmail::kFailed;
+    const auto [header, text] = splitHeaderAndBody(*message);
+    fields = m_fetchedFields;
+    fields.header = decodeCp932(header);
+    bodyMentionsAttachment = mentionsAttachment(text);
+    wholeMessage.clear();
     return nmail::kOk;
 }
 
@@ -159,9 +181,9 @@ int NMailFacade::NMailAttachmentFileFirst(MailHeaderFields &fields, QString &bod
     const QByteArray raw = fetched ? m_fetchedMessage : cp932::encode(wholeMessage);
     QString error;
     // The header fields were decoded when the message arrived.
-    const int result = mime::expandMessage(raw, attachmentFolder, fields, body, &error,
-                                           fetched ? &m_fetchedFields : nullptr,
-                                           &m_attachmentsWritten);
+    const int result =
+        mime::expandMessage(raw, attachmentFolder, fields, body, &error,
+                            fetched ? &m_fetchedFields : nullptr, &m_attachmentsWritten);
     if (nmail::failed(result))
         m_lastFailure = error;
     return result;

@@ -35,6 +35,8 @@ public:
     int NMailPop3GetUidl(int handle, int number, QString &uidl) override;
     int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body, int flag,
                          int option) override;
+    int NMailPop3FetchMail(int handle, int number, MailHeaderFields &fields,
+                           bool &bodyMentionsAttachment, QString &wholeMessage) override;
     int NMailAttachmentFileFirst(MailHeaderFields &fields, QString &body,
                                  const QString &attachmentFolder, const QString &temporaryFile,
                                  const QString &wholeMessage) override;

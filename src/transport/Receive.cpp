@@ -1,6 +1,7 @@
 #include "transport/Receive.h"
 
 #include "core/Cp932.h"
+#include "core/ThreadHandOff.h"
 #include "store/MailStore.h"
 #include "store/RecordFileAppender.h"
 #include "transport/ReceiveJournal.h"
@@ -151,8 +152,9 @@ private:
         // The status call of old filled the same fields the fetch fills again; it is left
         // out, as decoding every header twice costs more than it is worth.
         MailHeaderFields fields;
-        QString body;
-        if (failed(m_mail.NMailPop3GetMail(m_handle, number, fields, body, 0, 0))) {
+        bool withNotice = false;
+        QString wholeMessage;
+        if (failed(m_mail.NMailPop3FetchMail(m_handle, number, fields, withNotice, wholeMessage))) {
             // A message that did not arrive whole (a dropped connection, a stall, a cancel)
             // ends the run; it stays on the server.
             if (cancelRequested())
@@ -170,11 +172,7 @@ private:
         if (m_journal.holds(id))
             return markDeleted(number);
 
-        const bool withNotice = mentionsAttachment(body);
-        // The whole text passes through code page 932 twice: built only for a library that
-        // would read it.
-        const QString wholeMessage =
-            m_mail.NMailKeepsFetchedMessage() ? QString() : wholeMessageText(fields.header, body);
+        QString body;
         const int attachments = m_mail.NMailAttachmentFileFirst(fields, body, m_attachmentFolder,
                                                                 m_temporaryMessage, wholeMessage);
         const QStringList attachmentFiles = m_mail.NMailAttachmentFilesWritten();
@@ -328,6 +326,7 @@ ReceiveRun::~ReceiveRun()
     m_thread.requestInterruption();
     m_thread.quit();
     m_thread.wait();
+    markTakenOver(&m_outcome);
 }
 
 void ReceiveRun::start()
@@ -349,11 +348,14 @@ void ReceiveRun::work()
     WorkerRun(*this, m_mail, m_request, m_outcome).run();
     if (m_cancelRequested)
         m_outcome.cancelled = true;
+    // The thread's end reaches this object's thread through Qt's own locks.
+    markHandedOver(&m_outcome);
     m_thread.quit();
 }
 
 void ReceiveRun::onThreadFinished()
 {
+    markTakenOver(&m_outcome);
     emit finished(m_outcome);
 }
 

@@ -42,14 +42,15 @@ public:
         : NMailFacade(nullptr, std::move(options)), m_failingNumber(failingNumber)
     {
     }
-    int NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body, int flag,
-                         int option) override
+    int NMailPop3FetchMail(int handle, int number, MailHeaderFields &fields,
+                           bool &bodyMentionsAttachment, QString &wholeMessage) override
     {
         if (number == m_failingNumber) {
             m_failed = true;
             return nmail::kFailed;
         }
-        return NMailFacade::NMailPop3GetMail(handle, number, fields, body, flag, option);
+        return NMailFacade::NMailPop3FetchMail(handle, number, fields, bodyMentionsAttachment,
+                                               wholeMessage);
     }
     QString NMailGetMessage() override
     {

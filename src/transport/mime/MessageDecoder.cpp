@@ -1,6 +1,7 @@
 #include "transport/mime/MessageDecoder.h"
 
 #include "transport/mime/AttachmentFiles.h"
+#include "transport/mime/ByteArrayStream.h"
 #include "transport/mime/Charsets.h"
 #include "transport/mime/FlowedText.h"
 #include "transport/mime/GMimeSupport.h"
@@ -348,9 +349,7 @@ private:
 
 GObjectPtr<GMimeMessage> parseMessage(const QByteArray &rawMessage)
 {
-    ensureGMimeInitialised();
-    GObjectPtr<GMimeStream> stream(g_mime_stream_mem_new_with_buffer(
-        rawMessage.constData(), static_cast<size_t>(rawMessage.size())));
+    const GObjectPtr<GMimeStream> stream = byteArrayStream(rawMessage);
     GObjectPtr<GMimeParser> parser(g_mime_parser_new_with_stream(stream.get()));
     return GObjectPtr<GMimeMessage>(g_mime_parser_construct_message(parser.get(), nullptr));
 }
