@@ -21,7 +21,8 @@ void ReplyParser::append(QByteArrayView bytes)
     m_buffer.append(bytes);
 }
 
-ReplyParser::Result ReplyParser::take(bool multiLineOnSuccess, Reply &reply, qsizetype blockLimit)
+ReplyParser::Result ReplyParser::take(bool multiLineOnSuccess, Reply &reply, qsizetype blockLimit,
+                                      qsizetype expectedBlock)
 {
     if (m_garbled)
         return Result::Garbled;
@@ -32,7 +33,7 @@ ReplyParser::Result ReplyParser::take(bool multiLineOnSuccess, Reply &reply, qsi
         m_statusTaken = true;
     }
     if (multiLineOnSuccess && m_current.ok) {
-        const Result block = takeBlock(m_current, blockLimit);
+        const Result block = takeBlock(m_current, blockLimit, expectedBlock);
         if (block != Result::Complete)
             return block;
     }
@@ -84,8 +85,14 @@ ReplyParser::Result ReplyParser::takeStatus(Reply &reply)
     return Result::Complete;
 }
 
-ReplyParser::Result ReplyParser::takeBlock(Reply &reply, qsizetype blockLimit)
+ReplyParser::Result ReplyParser::takeBlock(Reply &reply, qsizetype blockLimit,
+                                           qsizetype expectedBlock)
 {
+    // Room that is never written costs address space only; a server announcing a size past
+    // any real message gets none reserved and grows the block as it comes.
+    constexpr qsizetype kMostReserved = qsizetype(1) << 30;
+    if (reply.block.isEmpty() && expectedBlock > 0 && expectedBlock <= kMostReserved)
+        reply.block.reserve(expectedBlock);
     QByteArrayView line;
     while (nextLine(line)) {
         if (line == ".")

@@ -31,7 +31,10 @@ public:
     // Takes the next reply when it has arrived completely. A block growing beyond
     // `blockLimit` octets is Garbled, so a server that never ends a block cannot exhaust
     // memory. After Garbled the connection's state is unknown and the parser stays there.
-    Result take(bool multiLineOnSuccess, Reply &reply, qsizetype blockLimit);
+    // `expectedBlock` is the size the server announced, room made for at once: a block
+    // that grows step by step holds its old and its new copy at each step.
+    Result take(bool multiLineOnSuccess, Reply &reply, qsizetype blockLimit,
+                qsizetype expectedBlock = 0);
 
     // What made the last reply Garbled, for failure texts.
     const QByteArray &garbledReason() const { return m_garbledReason; }
@@ -43,7 +46,7 @@ private:
     bool nextLine(QByteArrayView &line);
     Result garbled(const char *reason);
     Result takeStatus(Reply &reply);
-    Result takeBlock(Reply &reply, qsizetype blockLimit);
+    Result takeBlock(Reply &reply, qsizetype blockLimit, qsizetype expectedBlock);
     void compact();
 
     QByteArray m_buffer;

@@ -476,10 +476,11 @@ Status Session::readOneReply()
         return broken(
             QStringLiteral("POP3サーバー「%1」への要求の順序が崩れました。").arg(m_address.host));
     const Pending pending = m_inFlight.front();
+    const qsizetype expectedBlock = pending.kind == Kind::Retr ? messageSize(pending.number) : 0;
     Reply reply;
     for (;;) {
         const ReplyParser::Result result =
-            m_parser.take(pending.multiLine, reply, pending.blockLimit);
+            m_parser.take(pending.multiLine, reply, pending.blockLimit, expectedBlock);
         if (result == ReplyParser::Result::Complete)
             break;
         if (result == ReplyParser::Result::Garbled)
