@@ -6,6 +6,7 @@
 #include "addressbook/TypingLimit.h"
 #include "core/Cp932.h"
 #include "store/AddressStore.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
 #include "ui/Controls.h"
@@ -97,6 +98,7 @@ FriendForm::FriendForm(App &app) : m_app(app)
     setMouseTracking(true);
     createControls();
     createPictures();
+    nameControlsForScreenReaders();
     connectCommands();
     connectHelpTexts();
     installAddressExchangeMenu(m_app, *this);
@@ -167,6 +169,7 @@ void FriendForm::createControls()
     m_text5 = namedControl<QPlainTextEdit>(QStringLiteral("Text5"), this);
     m_text5->setGeometry(twipsRect(1500, 3000, 5500, 1800));
     m_text5->setReadOnly(true);
+    m_text5->setFocusPolicy(Qt::NoFocus); // the help box, shown over the list
 
     m_picture1 = namedControl<QWidget>(QStringLiteral("Picture1"), this);
     m_picture1->setGeometry(twipsRect(0, 6600, kClientWidthTwips, 360));
@@ -178,6 +181,7 @@ void FriendForm::createControls()
     // commands share.
     m_command2 =
         button(this, u"Command2", QStringLiteral("Command2"), twipsRect(8700, 120, 1000, 360));
+    m_command2->setFocusPolicy(Qt::NoFocus);
     m_label3 = caption(this, QStringLiteral("Label3"), QStringLiteral("※重要削除するな！！"),
                        twipsRect(8700, 540, 2000, 270));
 }
@@ -189,6 +193,20 @@ void FriendForm::createPictures()
     QPalette strip = m_picture1->palette();
     strip.setColor(QPalette::Window, QColor(225, 232, 240));
     m_picture1->setPalette(strip);
+}
+
+void FriendForm::nameControlsForScreenReaders()
+{
+    nameControls({
+        {m_image1, QStringLiteral("名刺の絵"),
+         QStringLiteral("空色の帯の上に扇のように広げた名刺の絵")},
+        {m_text4, QStringLiteral("メールアドレス")},
+        {m_text2, QStringLiteral("名前")},
+        {m_text50, QStringLiteral("名刺")},
+        {m_text3, QStringLiteral("登録件数")},
+        {m_mailListView, QStringLiteral("登録したアドレスの一覧")},
+        {m_text5, QStringLiteral("説明")},
+    });
 }
 
 void FriendForm::connectCommands()
@@ -208,8 +226,11 @@ void FriendForm::connectHelpTexts()
         {m_command3, addressbook::command3Help()},
         {m_command4, addressbook::command4Help()},
         {m_command38, addressbook::command38Help()}};
-    for (const auto &[command, help] : helped)
-        onPointerMove(command, [this, help] { showHelp(help); });
+    for (const auto &[command, help] : helped) {
+        wireHelpText(command, help, [this](const QString &text) { showHelp(text); });
+        // The box lies over the list; the keyboard moving on must not leave it in the way.
+        onFocusOut(command, [this] { m_text5->hide(); });
+    }
 }
 
 void FriendForm::addListColumns()

@@ -38,6 +38,7 @@ protected:
 private:
     void createControls();
     void createPictures();
+    void nameControlsForScreenReaders();
     void connectCommands();
     void connectHelpTexts();
     void addListColumns();

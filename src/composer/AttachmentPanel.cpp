@@ -1,5 +1,6 @@
 #include "composer/AttachmentPanel.h"
 
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
 
@@ -33,6 +34,8 @@ AttachmentPanel::AttachmentPanel(App &app, QWidget *window, const QString &attac
 {
     m_command9->setEnabled(addButton == AddButton::StartsEnabled);
     m_list2->hide();
+    nameControls({{m_attachText, QStringLiteral("添付ファイル")},
+                  {m_list2, QStringLiteral("添付ファイルの一覧")}});
     connect(m_attachCommand, &QPushButton::clicked, this, &AttachmentPanel::attachFirst);
     connect(m_command9, &QPushButton::clicked, this, &AttachmentPanel::addAnother);
     connect(m_command10, &QPushButton::clicked, this, &AttachmentPanel::dropAll);

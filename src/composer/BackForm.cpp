@@ -5,6 +5,7 @@
 #include "composer/ReplyRules.h"
 #include "composer/WindowSend.h"
 #include "core/Cp932.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
 #include "ui/Controls.h"
@@ -59,6 +60,7 @@ void BackForm::buildControls()
                                         AttachmentPanel::AddButton::StartsEnabled);
     m_bodyText = namedControl<QTextEdit>(QStringLiteral("BodyText"), this);
     m_bodyText->setAcceptRichText(false); // a pasted page keeps only its text
+    m_bodyText->setTabChangesFocus(true); // Tab leads on to the commands below
     m_command2 =
         namedControl<QPushButton>(QStringLiteral("Command2"), QStringLiteral("送信"), this);
     m_command3 =
@@ -68,6 +70,16 @@ void BackForm::buildControls()
     m_statusBar1 = namedControl<QStatusBar>(QStringLiteral("StatusBar1"), this);
     m_statusBar1->setSizeGripEnabled(false);
     m_attachments->List2()->raise();
+    nameControls({
+        {m_toText, QStringLiteral("宛先")},
+        {m_subjectText, QStringLiteral("題名")},
+        {m_bodyText, QStringLiteral("本文")},
+    });
+    // The reply is written from the address down to the text, then sent.
+    const AttachmentPanel &attach = *m_attachments;
+    chainTabOrder({m_toText, m_subjectText, attach.AttachText(), attach.AttachCommand(),
+                   attach.Command9(), attach.Command10(), attach.List2(), m_bodyText, m_command2,
+                   m_command3, m_command4});
 }
 
 void BackForm::wireCommands()

@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "store/AddressStore.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
 #include "ui/Twips.h"
@@ -59,6 +60,7 @@ RecipientPanel::RecipientPanel(App &app, QWidget *parent)
     m_option2->setGeometry(twipsRect(100, 60, 2000, 300));
     m_option1->setGeometry(twipsRect(100, 420, 2000, 300));
     showBulkColour(false);
+    nameControls({{m_list1, QStringLiteral("アドレス帳")}, {m_text1, QStringLiteral("件数")}});
 
     connect(m_list1, &PickList::mousePressed, this, &RecipientPanel::pick);
     connect(m_option2, &QRadioButton::clicked, this, [this] { showBulkColour(true); });

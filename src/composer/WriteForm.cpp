@@ -6,6 +6,7 @@
 #include "composer/RecipientPanel.h"
 #include "composer/WriteFormTexts.h"
 #include "transport/SendRun.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
 #include "ui/Controls.h"
@@ -48,6 +49,8 @@ WriteForm::WriteForm(App &app) : m_app(app)
                                  "stop:0 #f4f8fc, stop:1 #d9e6f2); }"));
     buildControls();
     buildButtons();
+    nameControlsForScreenReaders();
+    setKeyboardOrder();
     wireHelpTexts();
     wireCommands();
     load();
@@ -64,6 +67,7 @@ void WriteForm::buildControls()
     m_label7 = namedControl<ClickableLabel>(QStringLiteral("Label7"), QString(), this);
     m_label7->setGeometry(twipsRect(120, 60, 6840, 300));
     m_label7->setStyleSheet(QStringLiteral("QLabel { color: #b00020; font-weight: bold; }"));
+    m_label7->setFocusPolicy(Qt::NoFocus); // a message line; only a hidden double click acts
 
     fieldLabel(QStringLiteral("宛先"), this, twipsRect(120, 450, 700, 300));
     m_toText = new TypingLimitedEdit(kTypedRecipientLimit, this);
@@ -92,6 +96,7 @@ void WriteForm::buildControls()
     m_bodyText = namedControl<QPlainTextEdit>(QStringLiteral("BodyText"), this);
     m_bodyText->setGeometry(twipsRect(120, 2100, 6840, 4260));
     m_bodyText->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_bodyText->setTabChangesFocus(true); // Tab leads on to the commands below
     m_attachments->List2()->setGeometry(twipsRect(1260, 2070, 3600, 900));
 
     m_text14 = namedControl<QPlainTextEdit>(QStringLiteral("Text14"), this);
@@ -144,6 +149,46 @@ void WriteForm::buildButtons()
     m_command7->setFixedHeight(twipsToPixels(360));
 }
 
+void WriteForm::nameControlsForScreenReaders()
+{
+    nameControls({
+        {m_toText, QStringLiteral("宛先")},
+        {m_subjectText, QStringLiteral("件名")},
+        {m_combo1, QStringLiteral("首記例")},
+        {m_bodyText, QStringLiteral("本文")},
+        {m_text14, QStringLiteral("説明")},
+        {m_text4, QStringLiteral("貼付け欄")},
+    });
+}
+
+// The order a letter is written in: the address, what it is about, the text, then what to
+// do with it; the address book panel and the paste row when they are shown.
+void WriteForm::setKeyboardOrder()
+{
+    const AttachmentPanel &attach = *m_attachments;
+    chainTabOrder({m_toText,
+                   m_command7,
+                   m_subjectText,
+                   m_combo1,
+                   attach.AttachCommand(),
+                   attach.AttachText(),
+                   attach.Command9(),
+                   attach.Command10(),
+                   attach.List2(),
+                   m_bodyText,
+                   m_check1,
+                   m_command1,
+                   m_command3,
+                   m_command4,
+                   m_command6,
+                   m_command5,
+                   m_command11,
+                   m_command8,
+                   m_recipients,
+                   m_text4,
+                   m_command2});
+}
+
 void WriteForm::wireHelpTexts()
 {
     const std::pair<QWidget *, QString> helpTexts[] = {
@@ -158,8 +203,11 @@ void WriteForm::wireHelpTexts()
         {m_command11, writeform::command11Help()},
         {m_attachments->AttachCommand(), writeform::attachCommandHelp()},
     };
-    for (const auto &[control, text] : helpTexts)
-        onPointerMove(control, [this, text] { showHelp(text); });
+    for (const auto &[control, text] : helpTexts) {
+        wireHelpText(control, text, [this](const QString &help) { showHelp(help); });
+        // The box lies over the body; the keyboard moving on must not leave it in the way.
+        onFocusOut(control, [this] { m_text14->hide(); });
+    }
     onPointerMove(this, [this] { m_text14->hide(); });
     onPointerMove(m_bodyText->viewport(), [this] { m_text14->hide(); });
 }

@@ -59,6 +59,8 @@ public:
 private:
     void buildControls();
     void buildButtons();
+    void nameControlsForScreenReaders();
+    void setKeyboardOrder();
     void wireHelpTexts();
     void wireCommands();
     void load();

@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "emoticons/PaletteEditing.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
 #include "ui/Controls.h"
@@ -54,7 +55,22 @@ KaoForm::KaoForm(App &app) : m_app(app)
     createTabRows();
     createFooter();
     loadPages();
+    setKeyboardOrder();
     m_ssTab1->setCurrentIndex(kFirstPage);
+}
+
+// The tabs first, row by row, then the shown page: its buttons and its box.
+void KaoForm::setKeyboardOrder()
+{
+    QList<QWidget *> order;
+    for (QAbstractButton *tab : m_tabButtons->buttons())
+        order.append(tab);
+    for (int index = 0; index < kEmoticonPageCount; ++index) {
+        for (QPushButton *button : m_ssTab1->widget(index)->findChildren<QPushButton *>())
+            order.append(button);
+        order.append(m_boxes[index]);
+    }
+    chainTabOrder(order);
 }
 
 // The pages are saved here when the window is destroyed without being closed: the program
@@ -84,6 +100,7 @@ void KaoForm::createTabRows()
 
     m_ssTab1 = namedControl<QTabWidget>(QStringLiteral("SSTab1"), this);
     m_ssTab1->tabBar()->hide();
+    nameControls({{m_ssTab1, QStringLiteral("絵・顔文字のページ")}});
     m_ssTab1->setGeometry(twipsRect(60, 60 + kTabHeightTwips * 4, 8520, 5500));
 
     const auto &pages = emoticonPages();
@@ -129,9 +146,11 @@ QWidget *KaoForm::createPage(int index)
     howTo->setGeometry(twipsRect(4935, 60, 3400, 840));
 
     m_boxes[index] = namedControl<QPlainTextEdit>(QString::fromUtf16(page.box), tab);
+    nameControls({{m_boxes[index], QString::fromUtf16(page.caption)}});
     m_boxes[index]->setGeometry(twipsRect(120, 990, 8175, 4215));
     m_boxes[index]->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     m_boxes[index]->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_boxes[index]->setTabChangesFocus(true);
     return tab;
 }
 

@@ -36,6 +36,7 @@ private:
     void createTabRows();
     QWidget *createPage(int page);
     void createFooter();
+    void setKeyboardOrder();
     void loadPages();
 
     void Insert(int page);

@@ -1,6 +1,7 @@
 #include "shell/IdPassForm.h"
 
 #include "store/AccountFile.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/Controls.h"
 
@@ -33,6 +34,10 @@ IdPassForm::IdPassForm(App &app)
     m_passText->setInputMethodHints(Qt::ImhHiddenText | Qt::ImhSensitiveData |
                                     Qt::ImhNoPredictiveText);
     m_check1->setChecked(false);
+    // Each box is named by the label beside it, the check box too: it has no caption.
+    nameControls({{m_idText, m_label1->text()},
+                  {m_passText, m_label2Password->text()},
+                  {m_check1, m_label2Save->text()}});
 
     auto *layout = new QGridLayout(this);
     layout->addWidget(m_label1, 0, 0);

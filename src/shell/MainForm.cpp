@@ -6,6 +6,7 @@
 #include "shell/SetForm.h"
 #include "store/Settings.h"
 #include "transport/MailLibrary.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/ClockText.h"
 #include "ui/Controls.h"
@@ -66,8 +67,10 @@ MainForm::MainForm(App &app) : m_app(app)
     setWindowTitle(QStringLiteral("Orvaine Ver 1.05"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
     buildControls();
+    nameControlsForScreenReaders();
     wireHelpTexts();
     wireCommands();
+    wireShortcuts();
     startUp();
 }
 
@@ -120,7 +123,9 @@ void MainForm::buildControls()
     // wider than the designed one cuts blanks off the left, never the caption's end.
     for (QLabel *rightHand : {m_label11, m_label4, m_label5})
         rightHand->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // The title runs no command: no pointing hand, no stop in the keyboard's order.
     m_label1->setCursor(Qt::ArrowCursor);
+    m_label1->setFocusPolicy(Qt::NoFocus);
 
     m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);
     m_label12->setGeometry(twipsRect(2400, 900, 4000, 330));
@@ -145,9 +150,19 @@ void MainForm::buildControls()
 
     m_text2 = namedControl<QLineEdit>(QStringLiteral("Text2"), this);
     m_text2->setGeometry(twipsRect(240, kClockTopTwips, 3600, 300));
+    m_text2->setFocusPolicy(Qt::NoFocus); // out of sight, so out of the keyboard's way
 
     m_timer2 = namedControl<QTimer>(QStringLiteral("Timer2"), this);
     m_timer2->setInterval(1000);
+}
+
+void MainForm::nameControlsForScreenReaders()
+{
+    nameControls({
+        {m_image2, QStringLiteral("背景画像")}, // its help text describes it
+        {m_image1, QStringLiteral("エンブレム"), QStringLiteral("湖面に広がる波紋の絵")},
+        {m_text2, QStringLiteral("時計")},
+    });
 }
 
 void MainForm::wireHelpTexts()
@@ -172,7 +187,7 @@ void MainForm::wireHelpTexts()
         {m_image2, QStringLiteral("メールの新規作成・送信を行います。")},
     };
     for (const auto &[control, text] : helpTexts)
-        onPointerMove(control, [this, text] { setStatusLine(text); });
+        wireHelpText(control, text, [this](const QString &help) { setStatusLine(help); });
 }
 
 void MainForm::wireCommands()
@@ -195,18 +210,53 @@ void MainForm::wireCommands()
     connect(m_timer2, &QTimer::timeout, this, &MainForm::tick);
 }
 
+// Keys that stay clear of text editing; the README lists them.
+void MainForm::wireShortcuts()
+{
+    const std::pair<ClickableLabel *, QKeySequence> shortcuts[] = {
+        {m_label8, QKeySequence(Qt::CTRL | Qt::Key_R)},
+        {m_label9, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {m_label10, QKeySequence(Qt::CTRL | Qt::Key_B)},
+        {m_label7, QKeySequence(Qt::CTRL | Qt::Key_I)},
+        {m_label6, QKeySequence(Qt::CTRL | Qt::Key_O)},
+        {m_label13, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {m_label14, QKeySequence(Qt::CTRL | Qt::Key_Period)},
+        {m_label11, QKeySequence(Qt::CTRL | Qt::Key_Comma)},
+        {m_label4, QKeySequence(Qt::CTRL | Qt::Key_M)},
+        {m_label5, QKeySequence(Qt::Key_F1)},
+    };
+    for (const auto &[label, keys] : shortcuts)
+        label->setShortcut(keys);
+}
+
 void MainForm::startUp()
 {
     showPicture(kStartPicture);
     m_label13->setEnabled(true);
     m_label14->setEnabled(false);
-    m_app.forms().get<WriteForm>()->Check1()->setChecked(false);
     m_app.state().serverSettings = LoadSettings(m_app.appDir());
     m_app.mail().NMailInitializeWinSock();
     m_app.mail().NMailSetOption(1, 8192);
     if (m_app.state().serverSettings.pop3Server.isEmpty())
         m_app.forms().show<OptionForm>();
     m_timer2->start();
+}
+
+// The compose window is loaded hidden at start-up to clear its fortune box. Nothing of it is
+// drawn, so it waits until the main window has been drawn once.
+bool MainForm::event(QEvent *event)
+{
+    if (event->type() == QEvent::Paint && !m_composeWindowLoaded) {
+        m_composeWindowLoaded = true;
+        QMetaObject::invokeMethod(this, &MainForm::loadComposeWindow, Qt::QueuedConnection);
+    }
+    return QWidget::event(event);
+}
+
+void MainForm::loadComposeWindow()
+{
+    if (!m_app.forms().isLoaded<WriteForm>()) // 新規作成 may have loaded it already
+        m_app.forms().get<WriteForm>()->Check1()->setChecked(false);
 }
 
 void MainForm::tick()

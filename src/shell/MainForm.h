@@ -42,15 +42,19 @@ signals:
     void sentHistoryRequested();
 
 protected:
+    bool event(QEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
 
 private:
     ClickableLabel *commandLabel(const QString &name, const QString &caption, int leftTwips,
                                  int topTwips, int widthTwips);
     void buildControls();
+    void nameControlsForScreenReaders();
     void wireHelpTexts();
     void wireCommands();
+    void wireShortcuts();
     void startUp();
+    void loadComposeWindow();
     void tick();
 
     App &m_app;
@@ -63,6 +67,7 @@ private:
     std::array<QLabel *, 2> m_label3;
     QLineEdit *m_text2;
     QTimer *m_timer2;
+    bool m_composeWindowLoaded = false;
 };
 
 } // namespace orv

@@ -1,14 +1,102 @@
 #include "ui/ClickableLabel.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QShortcut>
 
 #include <utility>
 
 namespace orv {
 
+namespace {
+
+// What a screen reader hears: a command label is a button named by its caption (without the
+// blanks that place it), pressed as a click presses it; any other clickable label is text.
+class AccessibleClickableLabel : public QAccessibleWidget {
+public:
+    explicit AccessibleClickableLabel(ClickableLabel *label) : QAccessibleWidget(label) {}
+
+    QAccessible::Role role() const override
+    {
+        return label()->isCommand() ? QAccessible::Button : QAccessible::StaticText;
+    }
+
+    QString text(QAccessible::Text kind) const override
+    {
+        if (kind == QAccessible::Name && label()->accessibleName().isEmpty())
+            return label()->text().trimmed();
+        if (kind == QAccessible::Accelerator)
+            return label()->shortcut().toString(QKeySequence::NativeText);
+        return QAccessibleWidget::text(kind);
+    }
+
+    QStringList actionNames() const override
+    {
+        if (!label()->isCommand())
+            return QAccessibleWidget::actionNames();
+        return QStringList(pressAction()) + QAccessibleWidget::actionNames();
+    }
+
+    void doAction(const QString &action) override
+    {
+        if (action == pressAction() && label()->isCommand())
+            label()->click();
+        else
+            QAccessibleWidget::doAction(action);
+    }
+
+private:
+    ClickableLabel *label() const { return static_cast<ClickableLabel *>(widget()); }
+};
+
+QAccessibleInterface *accessibleClickableLabel(const QString &className, QObject *object)
+{
+    if (className == QLatin1String(ClickableLabel::staticMetaObject.className()))
+        return new AccessibleClickableLabel(static_cast<ClickableLabel *>(object));
+    return nullptr;
+}
+
+void installAccessibleInterfaceOnce()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(accessibleClickableLabel);
+        return true;
+    }();
+    (void)installed;
+}
+
+} // namespace
+
 ClickableLabel::ClickableLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
 {
+    installAccessibleInterfaceOnce();
     setCursor(Qt::PointingHandCursor);
+    // Tab reaches it; a mouse click does not leave a focus frame behind.
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void ClickableLabel::click()
+{
+    if (isEnabled())
+        emit clicked();
+}
+
+void ClickableLabel::setShortcut(const QKeySequence &keys)
+{
+    if (!m_shortcut) {
+        m_shortcut = new QShortcut(this);
+        m_shortcut->setContext(Qt::WindowShortcut);
+        connect(m_shortcut, &QShortcut::activated, this, &ClickableLabel::click);
+    }
+    m_shortcut->setKey(keys);
+}
+
+QKeySequence ClickableLabel::shortcut() const
+{
+    return m_shortcut ? m_shortcut->key() : QKeySequence();
 }
 
 void ClickableLabel::mousePressEvent(QMouseEvent *event)
@@ -36,6 +124,35 @@ void ClickableLabel::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() == Qt::LeftButton && isEnabled())
         emit doubleClicked();
     QLabel::mouseDoubleClickEvent(event);
+}
+
+void ClickableLabel::keyPressEvent(QKeyEvent *event)
+{
+    const bool firingKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
+                           event->key() == Qt::Key_Space;
+    if (!firingKey || !isCommand()) {
+        QLabel::keyPressEvent(event);
+        return;
+    }
+    if (!event->isAutoRepeat())
+        click();
+    event->accept();
+}
+
+// The focus frame is drawn over the label in its own text colour, so it shows on every
+// background the label is given, and takes no room: the caption stays where it is. Like the
+// style's own frames it shows once the keyboard has moved the focus, not when a window
+// merely comes to the front.
+void ClickableLabel::paintEvent(QPaintEvent *event)
+{
+    QLabel::paintEvent(event);
+    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        return;
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette().color(foregroundRole()), 2, Qt::DotLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
 }
 
 } // namespace orv

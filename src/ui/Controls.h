@@ -15,6 +15,13 @@ template <typename T, typename... Args> T *namedControl(const QString &name, Arg
     return control;
 }
 
+// Makes Tab visit `order` one after the other.
+inline void chainTabOrder(const QList<QWidget *> &order)
+{
+    for (qsizetype index = 1; index < order.size(); ++index)
+        QWidget::setTabOrder(order[index - 1], order[index]);
+}
+
 // Puts a window in the middle of its screen: (screen − window) ÷ 2 on both axes.
 inline void centreOnScreen(QWidget *window)
 {

@@ -3,8 +3,34 @@
 #include "ui/WindowRoles.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPushButton>
 
 namespace orv {
+
+namespace {
+
+// Enter clicks the focused button of a window, as Space does and as it does in a dialog.
+// (Making the buttons auto-default would too, but would draw them as default buttons.)
+class EnterClicks : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return QObject::eventFilter(watched, event);
+        const auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter)
+            return QObject::eventFilter(watched, event);
+        if (!key->isAutoRepeat())
+            static_cast<QPushButton *>(watched)->click();
+        return true;
+    }
+};
+
+} // namespace
 
 // Unloads a window the moment it is closed, so that a reference right after the close
 // (in the same event) loads a fresh window instead of the one being torn down. A window
@@ -41,6 +67,9 @@ Forms::~Forms()
 
 void Forms::adopt(std::type_index type, QWidget *window)
 {
+    auto *enterClicks = new EnterClicks(window);
+    for (QPushButton *button : window->findChildren<QPushButton *>())
+        button->installEventFilter(enterClicks);
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->installEventFilter(new CloseWatcher(*this, type, window));
 }

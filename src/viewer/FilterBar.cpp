@@ -1,5 +1,6 @@
 #include "viewer/FilterBar.h"
 
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "viewer/HistoryView.h"
 #include "viewer/MailListModel.h"
@@ -68,6 +69,8 @@ FilterBar::FilterBar(App &app, TyakuForm &form, MailListModel &list)
     auto *close = named(new QToolButton(this), "FilterClose");
     close->setText(QStringLiteral("閉じる"));
     addWidget(close);
+    nameControls(
+        {{m_text, QStringLiteral("絞り込み")}, {m_count, QStringLiteral("絞り込みの件数")}});
 
     m_searches.setMaxThreadCount(1);
     m_typingPause.setSingleShot(true);

@@ -2,6 +2,7 @@
 
 #include "addressbook/FriendForm.h"
 #include "composer/BackForm.h"
+#include "ui/AccessibleNames.h"
 #include "ui/App.h"
 #include "ui/PointerMoves.h"
 #include "ui/Twips.h"
@@ -98,6 +99,7 @@ TyakuForm::TyakuForm(App &app) : m_app(app), m_geometry(designedViewerGeometry()
     createToolBar();
     connectCommands();
     connectPointerMoves();
+    nameControlsForScreenReaders();
     applyGeometry();
 
     addListColumns();
@@ -143,9 +145,11 @@ void TyakuForm::createControls()
         showBeginningWhenSet(field);
     m_rtfEd = named(new QTextEdit(m_canvas), "rtfEd");
     m_rtfEd->setAcceptRichText(false);
+    m_rtfEd->setTabChangesFocus(true); // Tab leads on to the commands after it
 
     m_text4 = named(new QPlainTextEdit(m_canvas), "Text4");
     m_text4->setReadOnly(true);
+    m_text4->setFocusPolicy(Qt::NoFocus); // the help box, shown over the body
     m_text4->setGeometry(TwipsRect{6200, 4300, 5500, 2200}.toPixels());
     m_text4->hide();
 
@@ -210,6 +214,26 @@ void TyakuForm::createToolBar()
         connect(action, &QAction::triggered, this, [this, key] { dispatchToolbarKey(key); });
     }
     m_toolBar->setGeometry(0, 0, m_picture1->width(), m_picture1->height());
+    // Bold, italic and underline are on the tool bar alone: Tab has to reach it.
+    for (QAction *action : m_toolBar->actions())
+        m_toolBar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
+}
+
+void TyakuForm::nameControlsForScreenReaders()
+{
+    nameControls({
+        {m_text2, QStringLiteral("件数")},
+        {m_text1, QStringLiteral("検索文字")},
+        {m_mailList, QStringLiteral("メールの一覧")},
+        {m_text7, QStringLiteral("件名")},
+        {m_text8, QStringLiteral("差出人")},
+        {m_text9, QStringLiteral("日付")},
+        {m_rtfEd, QStringLiteral("本文")},
+        {m_text4, QStringLiteral("説明")},
+        {m_text5, QStringLiteral("選択の印")},
+        {m_text6, QStringLiteral("コピー欄")},
+        {m_toolBar, QStringLiteral("編集ツールバー")},
+    });
 }
 
 void TyakuForm::dispatchToolbarKey(const QString &key)
@@ -264,8 +288,11 @@ void TyakuForm::connectPointerMoves()
         {m_command3, viewer::command3Help()}, {m_command4, viewer::command4Help()},
         {m_command5, viewer::command5Help()}, {m_command6, viewer::command6Help()},
         {m_text1, viewer::text1Help()}};
-    for (const auto &[control, help] : helped)
-        onPointerMove(control, [this, help] { showHelp(help); });
+    for (const auto &[control, help] : helped) {
+        wireHelpText(control, help, [this](const QString &text) { showHelp(text); });
+        // The box lies over the body; the keyboard moving on must not leave it in the way.
+        onFocusOut(control, [this] { hideHelp(); });
+    }
 
     for (QLineEdit *field : {m_text7, m_text8, m_text9})
         onPointerMove(field, [this, field] { m_text6->setText(field->text()); });

@@ -59,6 +59,7 @@ private:
     void createToolBar();
     void connectCommands();
     void connectPointerMoves();
+    void nameControlsForScreenReaders();
     void addListColumns();
     void loadEditorFile();
 

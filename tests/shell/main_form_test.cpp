@@ -173,7 +173,10 @@ TEST_F(MainFormTest, StartUpReadsSettingsClearsTheFortuneBoxAndShowsThePicture)
     EXPECT_EQ(fixture.app->state().serverSettings.pop3Server, QStringLiteral("pop.example.jp"));
     EXPECT_EQ(fixture.app->state().serverSettings.apop, 1);
 
-    ASSERT_TRUE(fixture.app->forms().isLoaded<WriteForm>());
+    // The compose window is loaded hidden once the main window has been drawn.
+    EXPECT_FALSE(fixture.app->forms().isLoaded<WriteForm>());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fixture.app->forms().isLoaded<WriteForm>(); }));
     WriteForm *compose = fixture.app->forms().get<WriteForm>();
     EXPECT_FALSE(compose->isVisible());
     EXPECT_FALSE(compose->Check1()->isChecked());
