@@ -1,27 +1,15 @@
 #pragma once
 
+#include "exchange/ExportContext.h"
+#include "exchange/ExportHeaderValues.h"
+#include "exchange/RecordDates.h"
+#include "exchange/RecordFields.h"
 #include "store/MailRecord.h"
 
 #include <QByteArray>
-#include <QDateTime>
-#include <QString>
-
-#include <optional>
 
 // Turning history records into standard messages that any mail program reads.
 namespace orv::exchange {
-
-enum class History { Received, Sent };
-
-struct ExportContext {
-    History history = History::Received;
-    // The user's own address from the settings: the sender of sent mail, the recipient of
-    // received mail. May be empty.
-    QString ownAddress;
-};
-
-// A text field of a record with its padding and any blanks at both ends removed.
-QString trimmedField(const char *bytes, qsizetype width);
 
 // One record as an RFC 5322 message with CR LF line ends: From/To from the address field,
 // an RFC 2047 subject, an RFC 5322 date, a Message-ID derived from the record's content, and
@@ -59,24 +47,5 @@ private:
     bool m_ownKnown;
     QByteArray m_ownHeader;
 };
-
-// The moment a date field stands for: a received date in RFC 5322 form, a sent date in the
-// clock's form (the system's short date and long time, two blanks between).
-std::optional<QDateTime> recordMoment(const QString &dateText, History history);
-
-// The Date header value: a received date as it arrived when it parses, otherwise the moment
-// in RFC 5322 form; the start of 1970 when the field says nothing readable.
-QByteArray dateHeaderValue(const QString &dateText, History history);
-
-// Encoded-words (UTF-8, base64) for a header value that is not plain ASCII, folded between
-// words; plain ASCII stays as it is.
-QByteArray encodedHeaderText(const QString &text);
-
-// An address field as a header value: names and other non-ASCII parts encoded, the
-// addresses and separators kept as they are, so decoding gives back the field's text.
-QByteArray addressHeaderValue(const QString &text);
-
-// The bare address of an address field ("name <a@b>" gives "a@b"); empty when there is none.
-QString addrSpec(const QString &text);
 
 } // namespace orv::exchange

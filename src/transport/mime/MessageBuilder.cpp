@@ -2,7 +2,10 @@
 
 #include "transport/mime/Charsets.h"
 #include "transport/mime/ControlCharacters.h"
+#include "transport/mime/EncodedWords.h"
 #include "transport/mime/GMimeSupport.h"
+#include "transport/mime/MailCharset.h"
+#include "transport/mime/MailDate.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -21,42 +24,6 @@
 namespace orv::mime {
 
 namespace {
-
-// RFC 2047 allows 75 characters a word; shorter words keep "Subject: " and the first word
-// within a 76-character line.
-constexpr qsizetype kMaxEncodedWord = 66;
-// Strict servers and readers want header lines no longer than this (RFC 5322).
-constexpr qsizetype kMaxHeaderLine = 78;
-
-// Lays out a header's value on lines of at most 78 characters, folding only at the blank
-// before a piece. A piece longer than a whole line still gets a line of its own.
-class FoldedValue {
-public:
-    explicit FoldedValue(const QByteArray &fieldName) : m_column(fieldName.size() + 1) {}
-
-    void add(const QByteArray &piece)
-    {
-        // An empty piece stands for a second blank in a row; folding there would leave a
-        // line of nothing but blanks.
-        if (m_column + 1 + piece.size() > kMaxHeaderLine && !piece.isEmpty()) {
-            m_value += '\n';
-            m_column = 0;
-        }
-        m_value += ' ' + piece;
-        m_column += 1 + piece.size();
-    }
-    void add(const QList<QByteArray> &pieces)
-    {
-        for (const QByteArray &piece : pieces)
-            add(piece);
-    }
-    // The value as it follows "Name:", starting with its blank or its first fold.
-    const QByteArray &value() const { return m_value; }
-
-private:
-    QByteArray m_value;
-    qsizetype m_column;
-};
 
 // What `work` gave for the last key on this thread: a bulk send asks the same of every
 // message (its subject, its sender's domain, its body unless a fortune goes with it).
@@ -78,50 +45,6 @@ QString withoutControls(const QString &text)
     return clean;
 }
 
-bool isPlainAscii(const QString &text)
-{
-    for (QChar c : text)
-        if (c.unicode() < 0x20 || c.unicode() > 0x7E)
-            return false;
-    return !text.contains(QStringLiteral("=?"));
-}
-
-struct WordCharset {
-    QByteArray name;
-    std::optional<QByteArray> (*encode)(const QString &);
-};
-
-std::optional<QByteArray> utf8(const QString &text)
-{
-    return text.toUtf8();
-}
-
-// Splits `text` into encoded-words that each hold whole characters in a complete charset
-// state, so every word decodes on its own.
-QList<QByteArray> encodedWords(const QString &text, const WordCharset &charset)
-{
-    const QByteArray prefix = "=?" + charset.name + "?B?";
-    const auto wordFor = [&](const QString &piece) {
-        return prefix + charset.encode(piece)->toBase64() + "?=";
-    };
-    QList<QByteArray> words;
-    QString piece;
-    for (qsizetype i = 0; i < text.size();) {
-        const qsizetype length = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
-        const QString next = piece + text.mid(i, length);
-        if (!piece.isEmpty() && wordFor(next).size() > kMaxEncodedWord) {
-            words.append(wordFor(piece));
-            piece.clear();
-            continue;
-        }
-        piece = next;
-        i += length;
-    }
-    if (!piece.isEmpty())
-        words.append(wordFor(piece));
-    return words;
-}
-
 QByteArray quotedPhrase(const QString &name)
 {
     QString escaped = name;
@@ -136,38 +59,30 @@ bool everyPieceFits(const QList<QByteArray> &pieces)
                        [](const QByteArray &piece) { return 1 + piece.size() <= kMaxHeaderLine; });
 }
 
-QList<QByteArray> encodedPieces(const QString &text)
-{
-    const bool fitsJis = charsets::encodeIso2022Jp(text).has_value();
-    const WordCharset charset = fitsJis ? WordCharset{"ISO-2022-JP", charsets::encodeIso2022Jp}
-                                        : WordCharset{"UTF-8", utf8};
-    return encodedWords(text, charset);
-}
-
 // The pieces of an unstructured header value, each to be preceded by one blank: ASCII text
 // folds at its blanks, anything else, or a word no line can hold, is split into
 // encoded-words.
 QList<QByteArray> textPieces(const QString &text)
 {
     const QString clean = withoutControls(text);
-    if (isPlainAscii(clean)) {
+    if (isPlainHeaderText(clean)) {
         const QList<QByteArray> words = clean.toLatin1().split(' ');
         if (everyPieceFits(words))
             return words;
     }
-    return encodedPieces(clean);
+    return encodedWords(clean);
 }
 
 // A display name as pieces: the words of its quoted form (a quoted string may be folded
 // at its blanks), or its encoded-words.
 QList<QByteArray> phrasePieces(const QString &name)
 {
-    if (isPlainAscii(name)) {
+    if (isPlainHeaderText(name)) {
         const QList<QByteArray> quoted = quotedPhrase(name).split(' ');
         if (everyPieceFits(quoted))
             return quoted;
     }
-    return encodedPieces(name);
+    return encodedWords(name);
 }
 
 // Every mailbox of the list as pieces, a comma after all but the last: a fold falls
@@ -227,15 +142,21 @@ bool linesFitSmtp(const QByteArray &bytes)
     return true;
 }
 
+MailText inSentCharset(const QString &text)
+{
+    return inMailCharset(text, WindowsForms::AsJisForms);
+}
+
 // ISO-2022-JP as Japanese mail programs expect it; UTF-8 in base64 when a character or a
 // line does not fit.
 GObjectPtr<GMimeObject> bodyPart(const QString &body)
 {
     const QString text = withLf(body);
     GObjectPtr<GMimePart> part(GMIME_PART(g_mime_text_part_new_with_subtype("plain")));
-    const auto jis = rememberedLast<charsets::encodeIso2022Jp>(text);
-    if (jis && linesFitSmtp(*jis)) {
-        g_mime_part_set_content(part.get(), wrapperFor(*jis, GMIME_CONTENT_ENCODING_DEFAULT).get());
+    const MailText encoded = rememberedLast<inSentCharset>(text);
+    if (encoded.charset == kIso2022Jp && linesFitSmtp(encoded.bytes)) {
+        g_mime_part_set_content(part.get(),
+                                wrapperFor(encoded.bytes, GMIME_CONTENT_ENCODING_DEFAULT).get());
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset",
                                                  "ISO-2022-JP");
         g_mime_part_set_content_encoding(part.get(), GMIME_CONTENT_ENCODING_7BIT);
@@ -363,12 +284,10 @@ QByteArray messageId(const QByteArray &domain)
            QByteArray::number(sequence++, 36) + '@' + domain + '>';
 }
 
-void setDateAndId(GMimeMessage *message, const OutgoingMail &mail)
+void setDateAndId(GMimeObject *message, const OutgoingMail &mail)
 {
-    GDateTime *date = g_date_time_new_from_unix_local(mail.date.toSecsSinceEpoch());
-    g_mime_message_set_date(message, date);
-    g_date_time_unref(date);
-    setFoldedHeader(GMIME_OBJECT(message), "Message-Id",
+    setFoldedHeader(message, "Date", {rfc5322Date(mail.date.toLocalTime())});
+    setFoldedHeader(message, "Message-Id",
                     {messageId(rememberedLast<domainOf>(mail.from.address))});
 }
 
@@ -383,11 +302,6 @@ QByteArray serialised(GMimeObject *object)
 }
 
 } // namespace
-
-QList<QByteArray> utf8EncodedWords(const QString &text)
-{
-    return encodedWords(text, WordCharset{"UTF-8", utf8});
-}
 
 QByteArray encodeHeaderText(const QString &text)
 {
@@ -411,7 +325,7 @@ Status buildMessage(const OutgoingMail &mail, QByteArray &message)
     if (!mail.cc.isEmpty())
         setFoldedHeader(object, "Cc", mailboxListPieces(mail.cc));
     setFoldedHeader(object, "Subject", rememberedLast<textPieces>(mail.subject));
-    setDateAndId(built.get(), mail);
+    setDateAndId(object, mail);
     if (Status status = addExtraHeader(object, mail.extraHeader); !status)
         return status;
     g_mime_message_set_mime_part(built.get(), content.get());

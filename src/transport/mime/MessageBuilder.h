@@ -33,8 +33,4 @@ Status buildMessage(const OutgoingMail &mail, QByteArray &message);
 // line breaks and other control characters become blanks, so no header can be injected.
 QByteArray encodeHeaderText(const QString &text);
 
-// UTF-8 encoded-words for `text` as it is, each holding whole characters and short enough
-// that "Subject: " and the first word fit a 76-character line.
-QList<QByteArray> utf8EncodedWords(const QString &text);
-
 } // namespace orv::mime
