@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 
 namespace orv {
@@ -229,7 +230,11 @@ void FriendForm::connectHelpTexts()
     for (const auto &[command, help] : helped) {
         wireHelpText(command, help, [this](const QString &text) { showHelp(text); });
         // The box lies over the list; the keyboard moving on must not leave it in the way.
-        onFocusOut(command, [this] { m_text5->hide(); });
+        // A control also loses the focus while the window is torn down: no member of it then.
+        onFocusOut(command, [box = QPointer<QWidget>(m_text5)] {
+            if (box)
+                box->hide();
+        });
     }
 }
 

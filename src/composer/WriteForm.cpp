@@ -206,7 +206,11 @@ void WriteForm::wireHelpTexts()
     for (const auto &[control, text] : helpTexts) {
         wireHelpText(control, text, [this](const QString &help) { showHelp(help); });
         // The box lies over the body; the keyboard moving on must not leave it in the way.
-        onFocusOut(control, [this] { m_text14->hide(); });
+        // A control also loses the focus while the window is torn down: no member of it then.
+        onFocusOut(control, [box = QPointer<QWidget>(m_text14)] {
+            if (box)
+                box->hide();
+        });
     }
     onPointerMove(this, [this] { m_text14->hide(); });
     onPointerMove(m_bodyText->viewport(), [this] { m_text14->hide(); });

@@ -22,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTextEdit>
@@ -291,7 +292,11 @@ void TyakuForm::connectPointerMoves()
     for (const auto &[control, help] : helped) {
         wireHelpText(control, help, [this](const QString &text) { showHelp(text); });
         // The box lies over the body; the keyboard moving on must not leave it in the way.
-        onFocusOut(control, [this] { hideHelp(); });
+        // A control also loses the focus while the window is torn down: no member of it then.
+        onFocusOut(control, [box = QPointer<QWidget>(m_text4)] {
+            if (box)
+                box->hide();
+        });
     }
 
     for (QLineEdit *field : {m_text7, m_text8, m_text9})

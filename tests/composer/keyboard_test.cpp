@@ -39,18 +39,6 @@ TEST_F(ComposeKeyboard, TabGoesFromTheAddressDownToTheCommandsAndRound)
     EXPECT_EQ(walked, round.mid(1) + round.mid(0, 1)) << walked.join(u' ').toStdString();
 }
 
-TEST_F(ComposeKeyboard, TheWidenedWindowTakesTheAddressBookPanelAfterTheCommands)
-{
-    addToAddressBook(QStringLiteral("山田 太郎"), QStringLiteral("yamada@example.jp"));
-    openActive();
-    QTest::keyClick(tabTo(u"Command4"), Qt::Key_Return);
-    ASSERT_TRUE(form()->recipients().isVisible());
-    ASSERT_NE(tabTo(u"Command8"), nullptr);
-    const QStringList walked = tabWalk(form(), 3);
-    EXPECT_EQ(walked.first(), QStringLiteral("List1")) << walked.join(u' ').toStdString();
-    EXPECT_TRUE(walked.contains(QStringLiteral("Option2"))) << walked.join(u' ').toStdString();
-}
-
 struct FiringKey {
     const char *name;
     Qt::Key key;
