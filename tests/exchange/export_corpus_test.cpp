@@ -3,6 +3,7 @@
 // exports already hold.
 
 #include "ExchangeTestSupport.h"
+#include "support/JapanTime.h"
 
 #include "exchange/MessageExport.h"
 #include "transport/ReceivedRecord.h"
@@ -195,28 +196,7 @@ std::string firstDifference(const QByteArray &expected, const QByteArray &actual
 }
 
 // Sent dates are the local clock's: the corpus is written in Japan's time.
-class ExportCorpus : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_zone = qgetenv("TZ");
-        m_hadZone = qEnvironmentVariableIsSet("TZ");
-        qputenv("TZ", "Asia/Tokyo");
-        tzset();
-    }
-    void TearDown() override
-    {
-        if (m_hadZone)
-            qputenv("TZ", m_zone);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    QByteArray m_zone;
-    bool m_hadZone = false;
-};
+using ExportCorpus = test::InJapanTime;
 
 TEST_F(ExportCorpus, EveryRecordIsWrittenByteForByteAsItsFixture)
 {

@@ -1,3 +1,4 @@
+#include "support/JapanTime.h"
 #include "transport/mime/Addresses.h"
 #include "transport/mime/GMimeSupport.h"
 #include "transport/mime/HeaderText.h"
@@ -397,28 +398,7 @@ TEST(MessageBuilder, ExtraHeaderLinesAreAddedOrRefused)
 // The builder's bytes for a table of mails, pinned by fixtures written in Japan's time: its
 // encoded-words and their folding, its charset choice and its date form. Only the Message-Id,
 // which is new every time, is left out.
-class BuiltBytes : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_zone = qgetenv("TZ");
-        m_hadZone = qEnvironmentVariableIsSet("TZ");
-        qputenv("TZ", "Asia/Tokyo");
-        tzset();
-    }
-    void TearDown() override
-    {
-        if (m_hadZone)
-            qputenv("TZ", m_zone);
-        else
-            qunsetenv("TZ");
-        tzset();
-    }
-
-private:
-    QByteArray m_zone;
-    bool m_hadZone = false;
-};
+using BuiltBytes = test::InJapanTime;
 
 QByteArray withoutMessageId(QByteArray message)
 {
