@@ -8,8 +8,6 @@ namespace orv::exchange {
 namespace {
 
 const QByteArray kCrLf = "\r\n";
-// RFC 5322 allows 998 bytes a line.
-constexpr qsizetype kMaxLineBytes = 998;
 constexpr qsizetype kBase64Line = 76;
 
 bool isAscii(const QByteArray &bytes)
@@ -45,19 +43,6 @@ bool hasControlCharacters(const QString &text)
     return false;
 }
 
-bool hasLongLines(const QByteArray &bytes)
-{
-    qsizetype lineStart = 0;
-    for (qsizetype i = 0; i <= bytes.size(); ++i) {
-        if (i < bytes.size() && bytes[i] != '\n')
-            continue;
-        if (i - lineStart > kMaxLineBytes)
-            return true;
-        lineStart = i + 1;
-    }
-    return false;
-}
-
 QByteArray base64Lines(const QByteArray &bytes)
 {
     const QByteArray encoded = bytes.toBase64();
@@ -82,7 +67,7 @@ BodyPart bodyPart(const QString &text)
     // A received body that mentions "attachment" gets the attachment notice; an exported
     // one must not gain it when it is imported again.
     if (part.content.contains("attachment") || hasControlCharacters(text) ||
-        hasLongLines(part.content)) {
+        mime::hasOverlongLine(part.content)) {
         part.encoding = "base64";
         part.content = base64Lines(part.content);
     } else if (!part.content.isEmpty() && !part.content.endsWith(kCrLf)) {

@@ -112,6 +112,19 @@ const QByteArray *NMailFacade::fetch(int handle, int number)
     return &m_fetchedMessage;
 }
 
+bool NMailFacade::fetchWithFields(int handle, int number, MailHeaderFields &fields,
+                                  QByteArrayView &text)
+{
+    const QByteArray *message = fetch(handle, number);
+    if (!message)
+        return false;
+    const auto [header, body] = splitHeaderAndBody(*message);
+    fields = m_fetchedFields;
+    fields.header = decodeCp932(header);
+    text = body;
+    return true;
+}
+
 int NMailFacade::NMailPop3GetMailStatus(int handle, int number, MailHeaderFields &fields, int)
 {
     const QByteArray *message = fetch(handle, number);
@@ -145,12 +158,9 @@ int NMailFacade::NMailPop3GetUidl(int handle, int number, QString &uidl)
 int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fields, QString &body,
                                   int, int)
 {
-    const QByteArray *message = fetch(handle, number);
-    if (!message)
+    QByteArrayView text;
+    if (!fetchWithFields(handle, number, fields, text))
         return nmail::kFailed;
-    const auto [header, text] = splitHeaderAndBody(*message);
-    fields = m_fetchedFields;
-    fields.header = decodeCp932(header);
     body = decodeCp932(text);
     return nmail::kOk;
 }
@@ -158,12 +168,9 @@ int NMailFacade::NMailPop3GetMail(int handle, int number, MailHeaderFields &fiel
 int NMailFacade::NMailPop3FetchMail(int handle, int number, MailHeaderFields &fields,
                                     bool &bodyMentionsAttachment, QString &wholeMessage)
 {
-    const QByteArray *message = fetch(handle, number);
-    if (!message)
+    QByteArrayView text;
+    if (!fetchWithFields(handle, number, fields, text))
         return nmail::kFailed;
-    const auto [header, text] = splitHeaderAndBody(*message);
-    fields = m_fetchedFields;
-    fields.header = decodeCp932(header);
     bodyMentionsAttachment = mentionsAttachment(text);
     wholeMessage.clear();
     return nmail::kOk;

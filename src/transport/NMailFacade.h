@@ -77,6 +77,9 @@ private:
     std::optional<smtp::PreparedMail> takePrepared(const smtp::SmtpRequest &request);
     // The raw bytes of message `number`, fetched once and kept until the next message.
     const QByteArray *fetch(int handle, int number);
+    // Fetches message `number`, fills its fields and gives a view of its text after the
+    // header (valid until the next message is fetched). False on failure.
+    bool fetchWithFields(int handle, int number, MailHeaderFields &fields, QByteArrayView &text);
 
     Credentials m_credentials;
     pop3::Options m_pop3Options;

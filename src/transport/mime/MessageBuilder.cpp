@@ -6,6 +6,7 @@
 #include "transport/mime/GMimeSupport.h"
 #include "transport/mime/MailCharset.h"
 #include "transport/mime/MailDate.h"
+#include "transport/mime/QuotedPrintable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -127,21 +128,6 @@ QString withLf(QString text)
     return text;
 }
 
-// SMTP refuses lines over 998 bytes; a 7bit body cannot be wrapped without changing the text.
-bool linesFitSmtp(const QByteArray &bytes)
-{
-    constexpr qsizetype kMaxLineBytes = 998;
-    qsizetype lineStart = 0;
-    for (qsizetype i = 0; i <= bytes.size(); ++i) {
-        if (i < bytes.size() && bytes[i] != '\n')
-            continue;
-        if (i - lineStart > kMaxLineBytes)
-            return false;
-        lineStart = i + 1;
-    }
-    return true;
-}
-
 MailText inSentCharset(const QString &text)
 {
     return inMailCharset(text, WindowsForms::AsJisForms);
@@ -154,7 +140,7 @@ GObjectPtr<GMimeObject> bodyPart(const QString &body)
     const QString text = withLf(body);
     GObjectPtr<GMimePart> part(GMIME_PART(g_mime_text_part_new_with_subtype("plain")));
     const MailText encoded = rememberedLast<inSentCharset>(text);
-    if (encoded.charset == kIso2022Jp && linesFitSmtp(encoded.bytes)) {
+    if (encoded.charset == kIso2022Jp && !hasOverlongLine(encoded.bytes)) {
         g_mime_part_set_content(part.get(),
                                 wrapperFor(encoded.bytes, GMIME_CONTENT_ENCODING_DEFAULT).get());
         g_mime_object_set_content_type_parameter(GMIME_OBJECT(part.get()), "charset",

@@ -47,4 +47,18 @@ QByteArray quotedPrintable(const QByteArray &bytes)
     return out;
 }
 
+bool hasOverlongLine(const QByteArray &bytes)
+{
+    constexpr qsizetype kMaxLineBytes = 998;
+    qsizetype lineStart = 0;
+    for (qsizetype i = 0; i <= bytes.size(); ++i) {
+        if (i < bytes.size() && bytes[i] != '\n')
+            continue;
+        if (i - lineStart > kMaxLineBytes)
+            return true;
+        lineStart = i + 1;
+    }
+    return false;
+}
+
 } // namespace orv::mime

@@ -9,4 +9,8 @@ namespace orv::mime {
 // the text, is encoded so no transport can strip it.
 QByteArray quotedPrintable(const QByteArray &bytes);
 
+// Whether a line of `bytes` (its CR counted) is longer than the 998 bytes a mail line may
+// be: such a text cannot travel as it stands and needs an encoding that wraps it.
+bool hasOverlongLine(const QByteArray &bytes);
+
 } // namespace orv::mime
