@@ -4,10 +4,9 @@
 #include "transport/ServerAddress.h"
 #include "transport/mime/Addresses.h"
 #include "transport/mime/MessageBuilder.h"
+#include "transport/smtp/CurlLibrary.h"
 #include "transport/smtp/HeloName.h"
 #include "transport/smtp/SmtpFailure.h"
-
-#include <curl/curl.h>
 
 #include <QFile>
 #include <QHash>
@@ -59,8 +58,14 @@ int recordDialogue(CURL *, curl_infotype type, char *data, size_t size, void *us
     return 0;
 }
 
+// Only used once a send has found the library loaded.
+const CurlLibrary &libcurl()
+{
+    return *curlLibrary();
+}
+
 struct SlistFree {
-    void operator()(curl_slist *list) const { curl_slist_free_all(list); }
+    void operator()(curl_slist *list) const { libcurl().slistFreeAll(list); }
 };
 
 std::optional<QList<mime::Mailbox>> addressesOf(const std::optional<QString> &field, QString *error)
@@ -162,7 +167,7 @@ void fillTransfer(Transfer &transfer, PreparedMail &envelope, const QByteArray &
     for (const mime::Mailbox &recipient : envelope.recipients) {
         const QByteArray address = '<' + recipient.address.toUtf8() + '>';
         transfer.recipients.reset(
-            curl_slist_append(transfer.recipients.release(), address.constData()));
+            libcurl().slistAppend(transfer.recipients.release(), address.constData()));
     }
     transfer.user = envelope.request.userId.toUtf8();
     transfer.password = envelope.request.password.toUtf8();
@@ -178,41 +183,41 @@ void restartTransfer(Transfer &transfer)
 
 void applyOptions(CURL *curl, Transfer &transfer, const QByteArray &caFile)
 {
-    curl_easy_setopt(curl, CURLOPT_URL, transfer.url.constData());
+    const auto setopt = libcurl().easySetopt;
+    setopt(curl, CURLOPT_URL, transfer.url.constData());
     // Never CURLUSESSL_TRY: it goes on in the clear when the server refuses STARTTLS.
-    curl_easy_setopt(curl, CURLOPT_USE_SSL,
-                     static_cast<long>(transfer.plaintext ? CURLUSESSL_NONE : CURLUSESSL_ALL));
+    setopt(curl, CURLOPT_USE_SSL,
+           static_cast<long>(transfer.plaintext ? CURLUSESSL_NONE : CURLUSESSL_ALL));
     if (transfer.pinnedAddress)
-        curl_easy_setopt(curl, CURLOPT_RESOLVE, transfer.pinnedAddress.get());
+        setopt(curl, CURLOPT_RESOLVE, transfer.pinnedAddress.get());
     if (!caFile.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_FROM, transfer.from.constData());
-    curl_easy_setopt(curl, CURLOPT_MAIL_RCPT, transfer.recipients.get());
+        setopt(curl, CURLOPT_CAINFO, caFile.constData());
+    setopt(curl, CURLOPT_MAIL_FROM, transfer.from.constData());
+    setopt(curl, CURLOPT_MAIL_RCPT, transfer.recipients.get());
     // Without a user ID libcurl sends unauthenticated; with one it uses AUTH when offered.
     if (!transfer.user.isEmpty()) {
-        curl_easy_setopt(curl, CURLOPT_USERNAME, transfer.user.constData());
-        curl_easy_setopt(curl, CURLOPT_PASSWORD, transfer.password.constData());
+        setopt(curl, CURLOPT_USERNAME, transfer.user.constData());
+        setopt(curl, CURLOPT_PASSWORD, transfer.password.constData());
     }
-    curl_easy_setopt(curl, CURLOPT_UPLOAD, 1L);
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, readChunk);
-    curl_easy_setopt(curl, CURLOPT_READDATA, &transfer.upload);
-    curl_easy_setopt(curl, CURLOPT_INFILESIZE_LARGE,
-                     static_cast<curl_off_t>(transfer.message.size()));
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, transfer.curlError);
-    curl_easy_setopt(curl, CURLOPT_DEBUGFUNCTION, recordDialogue);
-    curl_easy_setopt(curl, CURLOPT_DEBUGDATA, &transfer.dialogue);
-    curl_easy_setopt(curl, CURLOPT_VERBOSE, 1L);
+    setopt(curl, CURLOPT_UPLOAD, 1L);
+    setopt(curl, CURLOPT_READFUNCTION, readChunk);
+    setopt(curl, CURLOPT_READDATA, &transfer.upload);
+    setopt(curl, CURLOPT_INFILESIZE_LARGE, static_cast<curl_off_t>(transfer.message.size()));
+    setopt(curl, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
+    setopt(curl, CURLOPT_SERVER_RESPONSE_TIMEOUT, kResponseTimeoutSeconds);
+    setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    setopt(curl, CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    setopt(curl, CURLOPT_ERRORBUFFER, transfer.curlError);
+    setopt(curl, CURLOPT_DEBUGFUNCTION, recordDialogue);
+    setopt(curl, CURLOPT_DEBUGDATA, &transfer.dialogue);
+    setopt(curl, CURLOPT_VERBOSE, 1L);
 }
 
 QHostAddress connectedAddress(CURL *curl)
 {
     const char *ip = nullptr;
-    if (curl_easy_getinfo(curl, CURLINFO_PRIMARY_IP, &ip) != CURLE_OK || !ip)
+    if (libcurl().easyGetinfo(curl, CURLINFO_PRIMARY_IP, &ip) != CURLE_OK || !ip)
         return QHostAddress();
     return QHostAddress(QString::fromLatin1(ip));
 }
@@ -226,14 +231,14 @@ bool offeredNoStartTls(CURLcode code, const Transfer &transfer)
 } // namespace
 
 struct SmtpClient::Connection {
-    CURL *curl = curl_easy_init();
+    CURL *curl = libcurl().easyInit();
     Transfer transfer;
     // The server of this connection, once it was judged fit for plaintext, and where.
     QString plaintextServer;
     QByteArray plaintextAddress;
     // EHLO names by server: finding one may need the resolver.
     QHash<QString, QByteArray> heloNames;
-    ~Connection() { curl_easy_cleanup(curl); }
+    ~Connection() { libcurl().easyCleanup(curl); }
 
     CURLcode perform(const QByteArray &caFile);
     void allowPlaintext(const ServerAddress &server, const QHostAddress &peer);
@@ -244,10 +249,10 @@ struct SmtpClient::Connection {
 CURLcode SmtpClient::Connection::perform(const QByteArray &caFile)
 {
     // The handle forgets the last send's options (not its connection) before their data goes.
-    curl_easy_reset(curl);
+    libcurl().easyReset(curl);
     restartTransfer(transfer);
     applyOptions(curl, transfer, caFile);
-    return curl_easy_perform(curl);
+    return libcurl().easyPerform(curl);
 }
 
 // Later sends to the same server go in the clear at once. A host name stays pinned to the
@@ -270,8 +275,8 @@ void SmtpClient::Connection::usePlaintextIfAllowed(const ServerAddress &server)
 {
     transfer.plaintext = server.tls != TlsMode::Implicit && plaintextServer == server.display();
     const bool pinned = transfer.plaintext && !plaintextAddress.isEmpty();
-    transfer.pinnedAddress.reset(pinned ? curl_slist_append(nullptr, plaintextAddress.constData())
-                                        : nullptr);
+    transfer.pinnedAddress.reset(
+        pinned ? libcurl().slistAppend(nullptr, plaintextAddress.constData()) : nullptr);
 }
 
 const QByteArray &SmtpClient::Connection::heloNameFor(const ServerAddress &server)
@@ -282,16 +287,9 @@ const QByteArray &SmtpClient::Connection::heloNameFor(const ServerAddress &serve
     return heloNames[key];
 }
 
-SmtpClient::SmtpClient()
-{
-    curl_global_init(CURL_GLOBAL_DEFAULT);
-}
+SmtpClient::SmtpClient() = default;
 
-SmtpClient::~SmtpClient()
-{
-    m_connection.reset();
-    curl_global_cleanup();
-}
+SmtpClient::~SmtpClient() = default;
 
 void SmtpClient::reset()
 {
@@ -319,6 +317,12 @@ int SmtpClient::send(PreparedMail envelope, QString *error)
             *error = envelope.error;
         return envelope.refused;
     }
+    if (!curlLibrary()) {
+        if (error)
+            *error =
+                QStringLiteral("メールを送るためのライブラリ（libcurl）を読み込めませんでした。");
+        return kNotDelivered;
+    }
     if (!m_connection)
         m_connection = std::make_unique<Connection>();
     Connection &connection = *m_connection;
@@ -341,8 +345,9 @@ int SmtpClient::send(PreparedMail envelope, QString *error)
         return 0;
     if (error) {
         const Transfer &transfer = connection.transfer;
-        const QString detail = transfer.curlError[0] ? QString::fromUtf8(transfer.curlError)
-                                                     : QString::fromUtf8(curl_easy_strerror(code));
+        const QString detail = transfer.curlError[0]
+                                   ? QString::fromUtf8(transfer.curlError)
+                                   : QString::fromUtf8(libcurl().easyStrerror(code));
         *error = failureText(server.display(), code, transfer.dialogue, detail);
     }
     return kNotDelivered;
