@@ -9,6 +9,7 @@
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -33,7 +34,21 @@ QLabel *caption(const QString &text, QWidget *parent, const QRect &geometry)
 void PickList::mousePressEvent(QMouseEvent *event)
 {
     QListWidget::mousePressEvent(event);
-    emit mousePressed();
+    emit picked();
+}
+
+void PickList::keyPressEvent(QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        event->accept();
+        emit picked();
+        return;
+    default:
+        QListWidget::keyPressEvent(event);
+    }
 }
 
 RecipientPanel::RecipientPanel(App &app, QWidget *parent)
@@ -62,7 +77,7 @@ RecipientPanel::RecipientPanel(App &app, QWidget *parent)
     showBulkColour(false);
     nameControls({{m_list1, QStringLiteral("アドレス帳")}, {m_text1, QStringLiteral("件数")}});
 
-    connect(m_list1, &PickList::mousePressed, this, &RecipientPanel::pick);
+    connect(m_list1, &PickList::picked, this, &RecipientPanel::pick);
     connect(m_option2, &QRadioButton::clicked, this, [this] { showBulkColour(true); });
     connect(m_option1, &QRadioButton::clicked, this, [this] {
         emit bulkCancelled();

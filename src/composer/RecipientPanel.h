@@ -17,17 +17,19 @@ namespace orv {
 class App;
 
 // A list that reports every mouse button pressed over it, after the press has moved the
-// selection, so a first click on a name picks that name.
+// selection, so a first click on a name picks that name; Enter and Space pick the current
+// name as a click does.
 class PickList : public QListWidget {
     Q_OBJECT
 public:
     using QListWidget::QListWidget;
 
 signals:
-    void mousePressed();
+    void picked();
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 // The compose window's address panel: the names of an address file, their count, and the

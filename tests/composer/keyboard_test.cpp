@@ -62,6 +62,35 @@ TEST_F(ComposeKeyboard, EnterAndSpaceFireTheFocusedButton)
     }
 }
 
+// Widened, the address panel joins the round after the commands, and a name is picked with
+// Enter or Space as with a click. Narrowed again, the panel is out of the round.
+TEST_F(ComposeKeyboard, TheWidenedPanelJoinsTheRoundAndEnterPicksAName)
+{
+    addToAddressBook(QStringLiteral("山田"), QStringLiteral("yamada@example.jp"));
+    addToAddressBook(QStringLiteral("佐藤"), QStringLiteral("sato@example.jp"));
+    openActive();
+    QTest::keyClick(tabTo(u"Command4"), Qt::Key_Return);
+    ASSERT_TRUE(form()->recipients().isVisible());
+
+    ASSERT_NE(tabTo(u"Command8"), nullptr);
+    const QStringList walked = tabWalk(form(), 4);
+    EXPECT_EQ(walked, (QStringList{QStringLiteral("List1"), QStringLiteral("Text1"),
+                                   QStringLiteral("Option1"), QStringLiteral("ToText")}))
+        << walked.join(u' ').toStdString();
+
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Space}) {
+        form()->ToText()->clear();
+        QWidget *list = tabTo(u"List1");
+        ASSERT_NE(list, nullptr);
+        QTest::keyClick(list, Qt::Key_Down);
+        QTest::keyClick(list, key);
+        EXPECT_EQ(form()->ToText()->toPlainText(), QStringLiteral("sato@example.jp")) << key;
+    }
+
+    QTest::keyClick(tabTo(u"Command6"), Qt::Key_Return); // 元のサイズ
+    EXPECT_EQ(tabTo(u"List1"), nullptr);
+}
+
 // The help box lies over the body: it shows a command's help while the focus is on the
 // command and is out of the way once the focus moves on to the text.
 TEST_F(ComposeKeyboard, TheFocusShowsACommandsHelpAndTheTextHidesIt)
