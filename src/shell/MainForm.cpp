@@ -237,26 +237,28 @@ void MainForm::startUp()
     m_app.state().serverSettings = LoadSettings(m_app.appDir());
     m_app.mail().NMailInitializeWinSock();
     m_app.mail().NMailSetOption(1, 8192);
-    if (m_app.state().serverSettings.pop3Server.isEmpty())
-        m_app.forms().show<OptionForm>();
     m_timer2->start();
 }
 
-// The compose window is loaded hidden at start-up to clear its fortune box. Nothing of it is
-// drawn, so it waits until the main window has been drawn once.
+// What start-up opens besides the main window waits until the main window has been drawn
+// once, so that the main window shows as soon as it can.
 bool MainForm::event(QEvent *event)
 {
-    if (event->type() == QEvent::Paint && !m_composeWindowLoaded) {
-        m_composeWindowLoaded = true;
-        QMetaObject::invokeMethod(this, &MainForm::loadComposeWindow, Qt::QueuedConnection);
+    if (event->type() == QEvent::Paint && !m_drawnOnce) {
+        m_drawnOnce = true;
+        QMetaObject::invokeMethod(this, &MainForm::afterFirstDrawing, Qt::QueuedConnection);
     }
     return QWidget::event(event);
 }
 
-void MainForm::loadComposeWindow()
+void MainForm::afterFirstDrawing()
 {
+    // The compose window is loaded hidden to clear its fortune box.
     if (!m_app.forms().isLoaded<WriteForm>()) // 新規作成 may have loaded it already
         m_app.forms().get<WriteForm>()->Check1()->setChecked(false);
+    // A first start has no server yet: the settings come up over the main window.
+    if (m_app.state().serverSettings.pop3Server.isEmpty())
+        m_app.forms().show<OptionForm>();
 }
 
 void MainForm::tick()

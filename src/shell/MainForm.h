@@ -54,7 +54,7 @@ private:
     void wireCommands();
     void wireShortcuts();
     void startUp();
-    void loadComposeWindow();
+    void afterFirstDrawing();
     void tick();
 
     App &m_app;
@@ -67,7 +67,7 @@ private:
     std::array<QLabel *, 2> m_label3;
     QLineEdit *m_text2;
     QTimer *m_timer2;
-    bool m_composeWindowLoaded = false;
+    bool m_drawnOnce = false;
 };
 
 } // namespace orv

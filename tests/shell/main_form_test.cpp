@@ -155,10 +155,13 @@ TEST_F(MainFormTest, PlayWhileOpenActsOnTheTuneAlreadyOpen)
     EXPECT_TRUE(fixture.tune->isOpen());
 }
 
+// The settings come up over the main window once it has been drawn: it shows first.
 TEST_F(MainFormTest, StartUpWithoutSettingsOpensTheServerDialog)
 {
     start();
-    EXPECT_TRUE(fixture.app->forms().isLoaded<OptionForm>());
+    EXPECT_FALSE(fixture.app->forms().isLoaded<OptionForm>());
+    form->show();
+    ASSERT_TRUE(QTest::qWaitFor([this] { return fixture.app->forms().isLoaded<OptionForm>(); }));
     EXPECT_TRUE(fixture.app->forms().get<OptionForm>()->isVisible());
     EXPECT_EQ(fixture.app->state().serverSettings, ServerSettings());
     EXPECT_EQ(mail().calls, (QStringList{QStringLiteral("NMailInitializeWinSock"),
@@ -177,6 +180,7 @@ TEST_F(MainFormTest, StartUpReadsSettingsClearsTheFortuneBoxAndShowsThePicture)
     EXPECT_FALSE(fixture.app->forms().isLoaded<WriteForm>());
     form->show();
     ASSERT_TRUE(QTest::qWaitFor([this] { return fixture.app->forms().isLoaded<WriteForm>(); }));
+    EXPECT_FALSE(fixture.app->forms().isLoaded<OptionForm>());
     WriteForm *compose = fixture.app->forms().get<WriteForm>();
     EXPECT_FALSE(compose->isVisible());
     EXPECT_FALSE(compose->Check1()->isChecked());
