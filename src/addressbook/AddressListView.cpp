@@ -1,5 +1,7 @@
 #include "addressbook/AddressListView.h"
 
+#include "ui/ClickKeys.h"
+
 namespace orv {
 
 AddressListView::AddressListView(QWidget *parent) : QTreeWidget(parent)
@@ -22,6 +24,16 @@ int AddressListView::selectedRecordNumber() const
 void AddressListView::mousePressEvent(QMouseEvent *event)
 {
     QTreeWidget::mousePressEvent(event);
+    emit pressed();
+}
+
+void AddressListView::keyPressEvent(QKeyEvent *event)
+{
+    if (!isClickKey(event)) {
+        QTreeWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
     emit pressed();
 }
 

@@ -5,7 +5,8 @@
 namespace orv {
 
 // The address book's list in report mode. It tells when a mouse button went down on it,
-// after the list has moved its selection to the row under the pointer.
+// after the list has moved its selection to the row under the pointer, and when Enter or
+// Space is pressed on the selected row.
 class AddressListView : public QTreeWidget {
     Q_OBJECT
 public:
@@ -19,6 +20,7 @@ signals:
 
 protected:
     void mousePressEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 };
 
 } // namespace orv

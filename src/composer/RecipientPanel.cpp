@@ -4,12 +4,12 @@
 #include "store/AddressStore.h"
 #include "ui/AccessibleNames.h"
 #include "ui/App.h"
+#include "ui/ClickKeys.h"
 #include "ui/Controls.h"
 #include "ui/Twips.h"
 
 #include <QFileInfo>
 #include <QFileSystemWatcher>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -39,16 +39,12 @@ void PickList::mousePressEvent(QMouseEvent *event)
 
 void PickList::keyPressEvent(QKeyEvent *event)
 {
-    switch (event->key()) {
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-        event->accept();
-        emit picked();
-        return;
-    default:
+    if (!isClickKey(event)) {
         QListWidget::keyPressEvent(event);
+        return;
     }
+    event->accept();
+    emit picked();
 }
 
 RecipientPanel::RecipientPanel(App &app, QWidget *parent)

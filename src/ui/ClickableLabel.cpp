@@ -1,5 +1,7 @@
 #include "ui/ClickableLabel.h"
 
+#include "ui/ClickKeys.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QKeyEvent>
@@ -128,9 +130,7 @@ void ClickableLabel::mouseDoubleClickEvent(QMouseEvent *event)
 
 void ClickableLabel::keyPressEvent(QKeyEvent *event)
 {
-    const bool firingKey = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter ||
-                           event->key() == Qt::Key_Space;
-    if (!firingKey || !isCommand()) {
+    if (!isClickKey(event) || !isCommand()) {
         QLabel::keyPressEvent(event);
         return;
     }

@@ -222,6 +222,23 @@ TEST_F(AddressBookTest, PressingARowShowsItsEntryTrimmed)
     EXPECT_EQ(status(), QStringLiteral("　選択しました。"));
 }
 
+// From the keyboard, Enter or Space on the selected row does what a press does, so that the
+// entry can then be changed or deleted without the mouse.
+TEST_F(AddressBookTest, EnterOrSpaceOnTheSelectedRowShowsItsEntry)
+{
+    writeStore({{QStringLiteral("山田"), QStringLiteral("yamada@example.jp")},
+                {QStringLiteral("佐藤"), QStringLiteral("sato@example.jp")}});
+    form().show();
+    for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space}) {
+        box("Text4")->clear();
+        list()->setCurrentItem(list()->topLevelItem(0));
+        QTest::keyClick(list(), Qt::Key_Down);
+        QTest::keyClick(list(), key);
+        EXPECT_EQ(text("Text4"), QStringLiteral("sato@example.jp")) << key;
+        EXPECT_EQ(status(), QStringLiteral("　選択しました。"));
+    }
+}
+
 TEST_F(AddressBookTest, PressingAnEmptyListDoesNothing)
 {
     form().show();

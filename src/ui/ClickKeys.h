@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QKeyEvent>
+
+namespace orv {
+
+// The keys that do on a focused control what a click does: Enter, on either keypad, and Space.
+inline bool isClickKey(const QKeyEvent *event)
+{
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace orv
