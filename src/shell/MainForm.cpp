@@ -51,6 +51,22 @@ QPixmap emblem()
     return pixmap;
 }
 
+// The labels' looks, set once on the window: a sheet of its own on each label costs a
+// parse and a style of its own at every start. The rules name the window, so that a window
+// or message box opened over it keeps its own looks.
+QString labelLooks()
+{
+    return QStringLiteral(
+        "#MainForm > orv--ClickableLabel { color: white; background: rgba(20, 50, 90, 150);"
+        " border-radius: 4px; font-weight: bold; }"
+        "#MainForm > orv--ClickableLabel:hover { background: rgba(40, 110, 190, 190); }"
+        "#MainForm > orv--ClickableLabel:disabled { color: rgba(255, 255, 255, 90); }"
+        "#MainForm > QLabel#Label12 { color: #fff6c0; font-weight: bold; }"
+        "#MainForm > QLabel#Label3 { color: rgba(255, 255, 255, 200); font-style: italic; }"
+        "#MainForm > QLabel#Label2 { color: white; background: rgba(0, 0, 0, 90);"
+        " padding: 3px; }");
+}
+
 } // namespace
 
 void MainForm::bindWindowRoles(Forms &forms)
@@ -66,6 +82,7 @@ MainForm::MainForm(App &app) : m_app(app)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvaine Ver 1.05"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+    setStyleSheet(labelLooks());
     buildControls();
     nameControlsForScreenReaders();
     wireHelpTexts();
@@ -79,10 +96,6 @@ ClickableLabel *MainForm::commandLabel(const QString &name, const QString &capti
 {
     auto *label = namedControl<ClickableLabel>(name, caption, this);
     label->setGeometry(twipsRect(leftTwips, topTwips, widthTwips, 330));
-    label->setStyleSheet(QStringLiteral("QLabel { color: white; background: rgba(20, 50, 90, 150); "
-                                        "border-radius: 4px; font-weight: bold; }"
-                                        "QLabel:hover { background: rgba(40, 110, 190, 190); }"
-                                        "QLabel:disabled { color: rgba(255, 255, 255, 90); }"));
     return label;
 }
 
@@ -129,7 +142,6 @@ void MainForm::buildControls()
 
     m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);
     m_label12->setGeometry(twipsRect(2400, 900, 4000, 330));
-    m_label12->setStyleSheet(QStringLiteral("QLabel { color: #fff6c0; font-weight: bold; }"));
 
     const std::array<QString, 2> mottos = {QStringLiteral("I will love you for ever"),
                                            QStringLiteral("What are you plans for the future?")};
@@ -137,16 +149,12 @@ void MainForm::buildControls()
         m_label3[index] = namedControl<QLabel>(QStringLiteral("Label3"), mottos[index], this);
         m_label3[index]->setProperty("index", index);
         m_label3[index]->setGeometry(twipsRect(2400, 2900 + index * 330, 4200, 300));
-        m_label3[index]->setStyleSheet(
-            QStringLiteral("QLabel { color: rgba(255, 255, 255, 200); font-style: italic; }"));
     }
 
     m_label2 = namedControl<QLabel>(QStringLiteral("Label2"), this);
     m_label2->setGeometry(twipsRect(240, 4350, 4100, 1300));
     m_label2->setWordWrap(true);
     m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    m_label2->setStyleSheet(
-        QStringLiteral("QLabel { color: white; background: rgba(0, 0, 0, 90); padding: 3px; }"));
 
     m_text2 = namedControl<QLineEdit>(QStringLiteral("Text2"), this);
     m_text2->setGeometry(twipsRect(240, kClockTopTwips, 3600, 300));
