@@ -1,5 +1,7 @@
 #include "transport/pop3/Pop3Reply.h"
 
+#include <QBuffer>
+
 #include <gtest/gtest.h>
 
 namespace orv::pop3 {
@@ -96,6 +98,31 @@ TEST(Pop3Reply, PipelinedRepliesGiveTheSameResultInAnyChunking)
         EXPECT_EQ(replies[3].block, "yz\r\n");
         EXPECT_EQ(parser.pendingBytes(), 0);
     }
+}
+
+// Read from the connection a slice at a time, a large block holds the parser to a slice and
+// a line, however much the connection has waiting, and comes out whole.
+TEST(Pop3Reply, ASliceReadFromTheConnectionHoldsTheParserToASlice)
+{
+    QByteArray lines;
+    for (int index = 0; lines.size() < 1024 * 1024; ++index)
+        lines += "line " + QByteArray::number(index) + " of a long message\r\n";
+    QByteArray waiting = "+OK\r\n" + lines + ".\r\n";
+    QBuffer connection(&waiting);
+    ASSERT_TRUE(connection.open(QIODevice::ReadOnly));
+
+    constexpr qint64 kSlice = 4096;
+    ReplyParser parser;
+    Reply reply;
+    qsizetype mostHeld = 0;
+    while (parser.take(true, reply, kNoLimit) == Result::Incomplete) {
+        ASSERT_GT(parser.readFrom(connection, kSlice), 0) << "the block ended early";
+        mostHeld = qMax(mostHeld, parser.pendingBytes());
+    }
+    EXPECT_EQ(reply.block, lines);
+    EXPECT_LE(mostHeld, kSlice + 64);
+    EXPECT_EQ(parser.readFrom(connection, kSlice), 0) << "nothing more waiting";
+    EXPECT_EQ(parser.pendingBytes(), 0);
 }
 
 // A hostile or broken server must not make the client buffer without bound.

@@ -1,5 +1,7 @@
 #include "transport/pop3/Pop3Reply.h"
 
+#include <QIODevice>
+
 namespace orv::pop3 {
 
 namespace {
@@ -19,6 +21,15 @@ QByteArrayView withoutLineEnd(QByteArrayView line)
 void ReplyParser::append(QByteArrayView bytes)
 {
     m_buffer.append(bytes);
+}
+
+qint64 ReplyParser::readFrom(QIODevice &device, qint64 maxBytes)
+{
+    const qsizetype held = m_buffer.size();
+    m_buffer.resize(held + maxBytes);
+    const qint64 read = device.read(m_buffer.data() + held, maxBytes);
+    m_buffer.resize(held + qMax<qint64>(read, 0));
+    return read;
 }
 
 ReplyParser::Result ReplyParser::take(bool multiLineOnSuccess, Reply &reply, qsizetype blockLimit,

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+class QIODevice;
+
 namespace orv::pop3 {
 
 // One server reply: the status indicator, the rest of the status line and, for commands
@@ -27,6 +29,9 @@ public:
     static constexpr qsizetype kMaxStatusLine = 8192;
 
     void append(QByteArrayView bytes);
+    // Reads at most `maxBytes` of what `device` holds straight onto the bytes received;
+    // what read() returned.
+    qint64 readFrom(QIODevice &device, qint64 maxBytes);
 
     // Takes the next reply when it has arrived completely. A block growing beyond
     // `blockLimit` octets is Garbled, so a server that never ends a block cannot exhaust

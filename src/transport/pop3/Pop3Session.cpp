@@ -19,6 +19,12 @@ constexpr qsizetype kListLimit = 64 * 1024 * 1024;
 // The longest a wait goes without looking whether the run was cancelled.
 constexpr int kWaitSliceMs = 25;
 
+// Received bytes are taken a slice at a time, and the socket keeps no more than a few slices
+// unread. Taken all at once, what a fast server sent while the worker was busy is held three
+// times over (the socket's buffer, the read and the parser's copy), megabytes each.
+constexpr qint64 kReadSliceBytes = 256 * 1024;
+constexpr qint64 kSocketBufferBytes = 4 * kReadSliceBytes;
+
 // A message may arrive larger than LIST said (servers that count LF line ends), never
 // without bound.
 qsizetype retrieveLimit(qint64 listedSize)
@@ -92,6 +98,7 @@ Status Session::open(const ServerAddress &address)
 Status Session::connectSocket(const ServerAddress &address)
 {
     m_socket = std::make_unique<QSslSocket>();
+    m_socket->setReadBufferSize(kSocketBufferBytes);
     QSslConfiguration configuration = QSslConfiguration::defaultConfiguration();
     if (!m_options.caCertificates.isEmpty())
         configuration.addCaCertificates(m_options.caCertificates);
@@ -546,9 +553,7 @@ Status Session::waitForBytes()
         if (const Status rate = checkTransferRate(); !rate)
             return rate;
     }
-    const QByteArray bytes = m_socket->readAll();
-    m_windowBytes += bytes.size();
-    m_parser.append(bytes);
+    m_windowBytes += qMax<qint64>(m_parser.readFrom(*m_socket, kReadSliceBytes), 0);
     return checkTransferRate();
 }
 
