@@ -29,12 +29,10 @@ void AddressListView::mousePressEvent(QMouseEvent *event)
 
 void AddressListView::keyPressEvent(QKeyEvent *event)
 {
-    if (!isClickKey(event)) {
+    if (takeClickKey(event))
+        emit pressed();
+    else
         QTreeWidget::keyPressEvent(event);
-        return;
-    }
-    event->accept();
-    emit pressed();
 }
 
 } // namespace orv

@@ -39,12 +39,10 @@ void PickList::mousePressEvent(QMouseEvent *event)
 
 void PickList::keyPressEvent(QKeyEvent *event)
 {
-    if (!isClickKey(event)) {
+    if (takeClickKey(event))
+        emit picked();
+    else
         QListWidget::keyPressEvent(event);
-        return;
-    }
-    event->accept();
-    emit picked();
 }
 
 RecipientPanel::RecipientPanel(App &app, QWidget *parent)

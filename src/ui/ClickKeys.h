@@ -17,4 +17,13 @@ inline bool isClickKey(const QKeyEvent *event)
     }
 }
 
+// Takes `event` when it is a click key, so that the control can act on it as on a click.
+inline bool takeClickKey(QKeyEvent *event)
+{
+    if (!isClickKey(event))
+        return false;
+    event->accept();
+    return true;
+}
+
 } // namespace orv

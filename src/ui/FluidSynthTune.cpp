@@ -1,7 +1,8 @@
 #include "ui/FluidSynthTune.h"
 
+#include "core/LateLibrary.h"
+
 #include <QFile>
-#include <QLibrary>
 
 #include <fluidsynth.h>
 
@@ -63,8 +64,7 @@ FluidSynth load()
         return fluid;
     fluid.loaded = true;
 #define ORV_RESOLVE(name)                                                                          \
-    fluid.name = reinterpret_cast<decltype(&::name)>(library.resolve(#name));                      \
-    fluid.loaded = fluid.loaded && fluid.name;
+    fluid.loaded = resolveFunction(library, #name, fluid.name) && fluid.loaded;
     ORV_FLUIDSYNTH_FUNCTIONS(ORV_RESOLVE)
 #undef ORV_RESOLVE
     if (fluid.loaded)

@@ -1,18 +1,12 @@
 #include "transport/smtp/CurlLibrary.h"
 
-#include <QLibrary>
+#include "core/LateLibrary.h"
 
 #include <optional>
 
 namespace orv::smtp {
 
 namespace {
-
-template <typename Function> bool resolve(QLibrary &library, const char *name, Function &function)
-{
-    function = reinterpret_cast<Function>(library.resolve(name));
-    return function != nullptr;
-}
 
 std::optional<CurlLibrary> load()
 {
@@ -23,16 +17,16 @@ std::optional<CurlLibrary> load()
         return std::nullopt;
     CurlLibrary curl;
     decltype(&::curl_global_init) globalInit = nullptr;
-    const bool complete = resolve(library, "curl_global_init", globalInit) &&
-                          resolve(library, "curl_easy_init", curl.easyInit) &&
-                          resolve(library, "curl_easy_cleanup", curl.easyCleanup) &&
-                          resolve(library, "curl_easy_reset", curl.easyReset) &&
-                          resolve(library, "curl_easy_setopt", curl.easySetopt) &&
-                          resolve(library, "curl_easy_perform", curl.easyPerform) &&
-                          resolve(library, "curl_easy_getinfo", curl.easyGetinfo) &&
-                          resolve(library, "curl_easy_strerror", curl.easyStrerror) &&
-                          resolve(library, "curl_slist_append", curl.slistAppend) &&
-                          resolve(library, "curl_slist_free_all", curl.slistFreeAll);
+    const bool complete = resolveFunction(library, "curl_global_init", globalInit) &&
+                          resolveFunction(library, "curl_easy_init", curl.easyInit) &&
+                          resolveFunction(library, "curl_easy_cleanup", curl.easyCleanup) &&
+                          resolveFunction(library, "curl_easy_reset", curl.easyReset) &&
+                          resolveFunction(library, "curl_easy_setopt", curl.easySetopt) &&
+                          resolveFunction(library, "curl_easy_perform", curl.easyPerform) &&
+                          resolveFunction(library, "curl_easy_getinfo", curl.easyGetinfo) &&
+                          resolveFunction(library, "curl_easy_strerror", curl.easyStrerror) &&
+                          resolveFunction(library, "curl_slist_append", curl.slistAppend) &&
+                          resolveFunction(library, "curl_slist_free_all", curl.slistFreeAll);
     if (!complete || globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK)
         return std::nullopt;
     return curl;
