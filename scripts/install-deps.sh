@@ -5,7 +5,9 @@ set -euo pipefail
 
 build_packages=(cmake ninja-build g++ pkg-config qt6-base-dev libgl-dev libgmime-3.0-dev
                 libcurl4-openssl-dev libfluidsynth-dev libgtest-dev)
-runtime_packages=(fonts-ipafont-gothic fonts-ipafont-mincho timgm6mb-soundfont ca-certificates)
+# libcurl4 is loaded when the first mail is sent, not linked: named here, not left to the -dev.
+runtime_packages=(fonts-ipafont-gothic fonts-ipafont-mincho timgm6mb-soundfont ca-certificates
+                  libcurl4)
 run_packages=(xvfb xauth)
 test_packages=(dovecot-pop3d python3-aiosmtpd mpop openssl desktop-file-utils dbus-daemon)
 
