@@ -51,20 +51,40 @@ QPixmap emblem()
     return pixmap;
 }
 
-// The labels' looks, set once on the window: a sheet of its own on each label costs a
-// parse and a style of its own at every start. The rules name the window, so that a window
-// or message box opened over it keeps its own looks.
-QString labelLooks()
+// The labels' looks, given through palettes and fonts: a style sheet would cost a parse
+// and a style of its own for every control at every start.
+void setTextLooks(QLabel *label, const QColor &text, bool bold, bool italic = false)
 {
-    return QStringLiteral(
-        "#MainForm > orv--ClickableLabel { color: white; background: rgba(20, 50, 90, 150);"
-        " border-radius: 4px; font-weight: bold; }"
-        "#MainForm > orv--ClickableLabel:hover { background: rgba(40, 110, 190, 190); }"
-        "#MainForm > orv--ClickableLabel:disabled { color: rgba(255, 255, 255, 90); }"
-        "#MainForm > QLabel#Label12 { color: #fff6c0; font-weight: bold; }"
-        "#MainForm > QLabel#Label3 { color: rgba(255, 255, 255, 200); font-style: italic; }"
-        "#MainForm > QLabel#Label2 { color: white; background: rgba(0, 0, 0, 90);"
-        " padding: 3px; }");
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::WindowText, text);
+    label->setPalette(colours);
+    QFont font = label->font();
+    font.setBold(bold);
+    font.setItalic(italic);
+    label->setFont(font);
+}
+
+void setCommandLooks(ClickableLabel *label)
+{
+    setTextLooks(label, Qt::white, true);
+    QPalette colours = label->palette();
+    // The style draws a disabled caption in the text colour of text boxes.
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
+        colours.setColor(QPalette::Disabled, role, QColor(255, 255, 255, 90));
+    label->setPalette(colours);
+    label->setPlate(QColor(20, 50, 90, 150), QColor(40, 110, 190, 190));
+}
+
+void setStatusLineLooks(QLabel *label)
+{
+    setTextLooks(label, Qt::white, false);
+    QPalette colours = label->palette();
+    colours.setColor(QPalette::Window, QColor(0, 0, 0, 90));
+    label->setPalette(colours);
+    label->setAutoFillBackground(true);
+    // The text stands clear of the dark box's edges.
+    label->setMargin(3);
+    label->setIndent(3);
 }
 
 } // namespace
@@ -82,7 +102,6 @@ MainForm::MainForm(App &app) : m_app(app)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvaine Ver 1.05"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
-    setStyleSheet(labelLooks());
     buildControls();
     nameControlsForScreenReaders();
     wireHelpTexts();
@@ -96,6 +115,7 @@ ClickableLabel *MainForm::commandLabel(const QString &name, const QString &capti
 {
     auto *label = namedControl<ClickableLabel>(name, caption, this);
     label->setGeometry(twipsRect(leftTwips, topTwips, widthTwips, 330));
+    setCommandLooks(label);
     return label;
 }
 
@@ -142,6 +162,7 @@ void MainForm::buildControls()
 
     m_label12 = namedControl<QLabel>(QStringLiteral("Label12"), this);
     m_label12->setGeometry(twipsRect(2400, 900, 4000, 330));
+    setTextLooks(m_label12, QColor(0xff, 0xf6, 0xc0), true);
 
     const std::array<QString, 2> mottos = {QStringLiteral("I will love you for ever"),
                                            QStringLiteral("What are you plans for the future?")};
@@ -149,12 +170,14 @@ void MainForm::buildControls()
         m_label3[index] = namedControl<QLabel>(QStringLiteral("Label3"), mottos[index], this);
         m_label3[index]->setProperty("index", index);
         m_label3[index]->setGeometry(twipsRect(2400, 2900 + index * 330, 4200, 300));
+        setTextLooks(m_label3[index], QColor(255, 255, 255, 200), false, true);
     }
 
     m_label2 = namedControl<QLabel>(QStringLiteral("Label2"), this);
     m_label2->setGeometry(twipsRect(240, 4350, 4100, 1300));
     m_label2->setWordWrap(true);
     m_label2->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setStatusLineLooks(m_label2);
 
     m_text2 = namedControl<QLineEdit>(QStringLiteral("Text2"), this);
     m_text2->setGeometry(twipsRect(240, kClockTopTwips, 3600, 300));
@@ -239,7 +262,6 @@ void MainForm::wireShortcuts()
 
 void MainForm::startUp()
 {
-    showPicture(kStartPicture);
     m_label13->setEnabled(true);
     m_label14->setEnabled(false);
     m_app.state().serverSettings = LoadSettings(m_app.appDir());
@@ -261,6 +283,10 @@ bool MainForm::event(QEvent *event)
 
 void MainForm::afterFirstDrawing()
 {
+    // Decoding the picture takes about as long as building the window: the window shows
+    // first and the picture fills it a moment later, unless new mail has put its own there.
+    if (m_image2->pixmap().isNull())
+        showPicture(kStartPicture);
     // The compose window is loaded hidden to clear its fortune box.
     if (!m_app.forms().isLoaded<WriteForm>()) // 新規作成 may have loaded it already
         m_app.forms().get<WriteForm>()->Check1()->setChecked(false);

@@ -8,6 +8,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QShortcut>
+#include <QStyle>
+#include <QStyleOption>
 
 #include <utility>
 
@@ -101,6 +103,13 @@ QKeySequence ClickableLabel::shortcut() const
     return m_shortcut ? m_shortcut->key() : QKeySequence();
 }
 
+void ClickableLabel::setPlate(const QColor &resting, const QColor &lit)
+{
+    m_plate = resting;
+    m_litPlate = lit;
+    update();
+}
+
 void ClickableLabel::mousePressEvent(QMouseEvent *event)
 {
     // The second press of a double click comes with the double click itself (same moment,
@@ -139,16 +148,71 @@ void ClickableLabel::keyPressEvent(QKeyEvent *event)
     event->accept();
 }
 
+// A label that takes the focus keeps its text in a whole text document, built on its first
+// focus and laid out at every paint, for selecting the text with the keyboard. A command's
+// caption is not for selecting: the focus only redraws the frame, and the caption is drawn
+// as a plain label draws it, so a window of commands shows without laying out documents.
+void ClickableLabel::focusInEvent(QFocusEvent *event)
+{
+    QFrame::focusInEvent(event);
+}
+
+void ClickableLabel::focusOutEvent(QFocusEvent *event)
+{
+    QFrame::focusOutEvent(event);
+}
+
+void ClickableLabel::enterEvent(QEnterEvent *event)
+{
+    if (m_plate.isValid())
+        update();
+    QLabel::enterEvent(event);
+}
+
+void ClickableLabel::leaveEvent(QEvent *event)
+{
+    if (m_plate.isValid())
+        update();
+    QLabel::leaveEvent(event);
+}
+
+void ClickableLabel::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    drawFrame(&painter);
+    if (m_plate.isValid())
+        drawPlate(painter);
+    drawCaption(painter);
+    if (hasFocus() && window()->testAttribute(Qt::WA_KeyboardFocusChange))
+        drawFocusFrame(painter);
+}
+
+void ClickableLabel::drawPlate(QPainter &painter) const
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(isEnabled() && underMouse() ? m_litPlate : m_plate);
+    painter.drawRoundedRect(QRectF(rect()), 4, 4);
+    painter.restore();
+}
+
+void ClickableLabel::drawCaption(QPainter &painter) const
+{
+    QStyleOption option;
+    option.initFrom(this);
+    const QRect area =
+        contentsRect().marginsRemoved(QMargins(margin(), margin(), margin(), margin()));
+    style()->drawItemText(&painter, area, QStyle::visualAlignment(layoutDirection(), alignment()),
+                          option.palette, isEnabled(), text(), foregroundRole());
+}
+
 // The focus frame is drawn over the label in its own text colour, so it shows on every
 // background the label is given, and takes no room: the caption stays where it is. Like the
 // style's own frames it shows once the keyboard has moved the focus, not when a window
 // merely comes to the front.
-void ClickableLabel::paintEvent(QPaintEvent *event)
+void ClickableLabel::drawFocusFrame(QPainter &painter) const
 {
-    QLabel::paintEvent(event);
-    if (!hasFocus() || !window()->testAttribute(Qt::WA_KeyboardFocusChange))
-        return;
-    QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(palette().color(foregroundRole()), 2, Qt::DotLine));
     painter.setBrush(Qt::NoBrush);

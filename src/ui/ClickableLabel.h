@@ -3,6 +3,7 @@
 #include <QKeySequence>
 #include <QLabel>
 
+class QPainter;
 class QShortcut;
 
 namespace orv {
@@ -15,6 +16,8 @@ namespace orv {
 // reports `clicked`, and screen readers announce it as a button named by its caption. A
 // label that only shows text gives up the focus (setFocusPolicy(Qt::NoFocus)) and reads as
 // text.
+//
+// Its caption is plain text, aligned in the label; it shows no picture and does not wrap.
 class ClickableLabel : public QLabel {
     Q_OBJECT
 public:
@@ -27,6 +30,8 @@ public:
     // Keys that click the label from anywhere in its window.
     void setShortcut(const QKeySequence &keys);
     QKeySequence shortcut() const;
+    // A rounded plate behind the caption, lit while the pointer is over the enabled label.
+    void setPlate(const QColor &resting, const QColor &lit);
 
 signals:
     void clicked();
@@ -37,12 +42,22 @@ protected:
     void mouseReleaseEvent(QMouseEvent *event) override;
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void enterEvent(QEnterEvent *event) override;
+    void leaveEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    void drawPlate(QPainter &painter) const;
+    void drawCaption(QPainter &painter) const;
+    void drawFocusFrame(QPainter &painter) const;
+
     bool m_endsDoubleClick = false;
     quint64 m_doubleClickTime = 0;
     QShortcut *m_shortcut = nullptr;
+    QColor m_plate;
+    QColor m_litPlate;
 };
 
 } // namespace orv
