@@ -129,10 +129,7 @@ class ImportRuns {
 public:
     ImportRuns()
     {
-        m_executable = m_folder.path() + QStringLiteral("/orvaine");
-        if (!QFile::exists(m_executable) &&
-            !QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), m_executable))
-            die(QStringLiteral("cannot copy the program"));
+        m_executable = m_folder.copyProgram();
         m_idleBytes = runProgram(m_executable, {QStringLiteral("--version")}).peakBytes;
     }
 

@@ -3,9 +3,9 @@
 // whole processes from fork to exit. The program ends itself after its first paint when
 // ORVAINE_QUIT_WHEN_SHOWN is set; the bare window always does.
 //
-//   startup_bench [PROGRAM]   prints startup_ms, bare_qt_ms (medians of 15 pairs) and
-//                             startup_vs_bare_qt (their ratio); PROGRAM is another build of
-//                             the program to start in place of this one
+//   startup_bench [FOLDER]    prints startup_ms, bare_qt_ms (medians of 15 pairs) and
+//                             startup_vs_bare_qt (their ratio); FOLDER is the program folder
+//                             of another build to start in place of this one
 //
 // On a busy machine the wall-clock times wait for the processor as much as they work; the
 // processor time both processes use (startup_cpu_ms, bare_qt_cpu_ms, cpu_vs_bare_qt) shows
@@ -14,7 +14,6 @@
 #include "support/TempProgramFolder.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -60,14 +59,12 @@ Run runToExit(const QString &executable)
             milliseconds(usage.ru_utime) + milliseconds(usage.ru_stime)};
 }
 
-// One start of `program` on a program folder of its own, as a first start finds it.
-Run startProgram(const QString &program)
+// One start of the program in `programDir` on a program folder of its own, as a first start
+// finds it.
+Run startProgram(const QString &programDir)
 {
     const test::TempProgramFolder folder;
-    const QString executable = folder.path() + QStringLiteral("/orvaine");
-    if (!QFile::copy(program, executable))
-        bench::die(QStringLiteral("cannot copy the program"));
-    return runToExit(executable);
+    return runToExit(folder.copyProgram(programDir));
 }
 
 } // namespace
@@ -75,7 +72,7 @@ Run startProgram(const QString &program)
 int main(int argc, char **argv)
 {
     const QString program =
-        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine");
+        argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(ORVAINE_PROGRAM_DIR);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
     ::setenv("ORVAINE_QUIT_WHEN_SHOWN", "1", 1);
     const QString bare = QStringLiteral(BARE_QT_WINDOW);

@@ -4,9 +4,9 @@
 #include "exchange/ExportTarget.h"
 #include "exchange/Mbox.h"
 #include "store/FileWrites.h"
+#include "transport/MailModule.h"
 #include "transport/ReceivedRecord.h"
 #include "transport/mime/HeaderText.h"
-#include "transport/mime/MessageDecoder.h"
 
 #include <QDir>
 #include <QFile>
@@ -442,9 +442,12 @@ int receivedRecord(const QByteArray &rawMessage, const QString &attachmentFolder
 {
     // Receiving looks for the word in the text as the server sent it, before decoding.
     const bool withNotice = mentionsAttachment(bodyBytes(rawMessage));
+    const MailModule *mail = mailModule(error);
+    if (!mail)
+        return kAttachmentNotWritten;
     MailHeaderFields fields;
     QString body;
-    const int result = mime::expandMessage(rawMessage, attachmentFolder, fields, body, error,
+    const int result = mail->expandMessage(rawMessage, attachmentFolder, fields, body, error,
                                            nullptr, writtenFiles);
     if (result == kAttachmentNotWritten)
         return result;

@@ -5,6 +5,7 @@
 #include "store/Settings.h"
 #include "transport/MailLibrary.h"
 #include "transport/MailLibraryFactory.h"
+#include "transport/MailModule.h"
 #include "transport/Receive.h"
 
 #include <QEventLoop>
@@ -99,6 +100,11 @@ CommandOutcome receiveMail(const AppDir &appDir, MailLibrary &mail, DesktopNotif
 
 CommandOutcome receiveCommand(const QStringList &switches, const AppDir &appDir)
 {
+    // Without the mail module no receive can start: an installation to mend, not a server
+    // to wait for.
+    QString unavailable;
+    if (!mailModule(&unavailable))
+        return {kExitFailed, unavailable};
     // The credentials are those SMTP asks for; receiving takes the account from the request.
     const std::unique_ptr<MailLibrary> mail = createMailLibrary(nullptr);
     DBusNotifier notifier;

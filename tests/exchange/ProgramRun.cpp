@@ -9,11 +9,7 @@ namespace orv::test {
 
 QString programCopyIn(const TempProgramFolder &folder)
 {
-    const QString executable = folder.path() + QStringLiteral("/orvaine");
-    if (!QFile::exists(executable)) {
-        EXPECT_TRUE(QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), executable));
-    }
-    return executable;
+    return folder.copyProgram();
 }
 
 QProcessEnvironment withoutDisplay()

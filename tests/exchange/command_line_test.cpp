@@ -1,4 +1,5 @@
 #include "ExchangeTestSupport.h"
+#include "ProgramRun.h"
 
 #include "exchange/CommandLine.h"
 #include "store/AddressStore.h"
@@ -101,10 +102,7 @@ TEST_F(CommandLineTest, TheProgramRunsWithoutADisplay)
     environment.remove(QStringLiteral("WAYLAND_DISPLAY"));
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     program.setProcessEnvironment(environment);
-    // The program finds its folder next to its executable: a copy runs in the test's own
-    // folder, so the build's program folder never gains the stores the run creates.
-    const QString executable = folder.path() + QStringLiteral("/orvaine");
-    ASSERT_TRUE(QFile::copy(QStringLiteral(ORVAINE_PROGRAM_DIR "/orvaine"), executable));
+    const QString executable = folder.copyProgram();
 
     program.start(executable,
                   {QStringLiteral("--export-mbox"), QStringLiteral("nowhere"), file("x")});
@@ -119,6 +117,30 @@ TEST_F(CommandLineTest, TheProgramRunsWithoutADisplay)
     EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
     EXPECT_TRUE(QFile::exists(file("book.csv")));
     EXPECT_TRUE(QFile::exists(folder.file(QStringLiteral("\\★MAilData\\Krvdata20.data"))));
+}
+
+// A program folder that lost the mail module still exports, and an import says why it
+// cannot read the mail instead of storing anything.
+TEST_F(CommandLineTest, WithoutItsMailModuleTheProgramSaysSoAndImportsNothing)
+{
+    folder.writeBytes(kSentStorePath, storeBytes(awkwardReceivedRecords()));
+    const QString executable = folder.copyProgram();
+    ASSERT_TRUE(QFile::remove(folder.path() + QStringLiteral("/orvaine-mail.so")));
+    QProcess program;
+    program.setProcessEnvironment(withoutDisplay());
+
+    program.start(executable,
+                  {QStringLiteral("--export-mbox"), QStringLiteral("sent"), file("sent.mbox")});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
+
+    program.start(executable, {QStringLiteral("--import-mbox"), file("sent.mbox")});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(QString::fromLocal8Bit(program.readAllStandardError())
+                    .contains(QStringLiteral("orvaine-mail.so）を読み込めませんでした")));
+    EXPECT_EQ(folder.readBytes(kReceivedStorePath), QByteArray());
+    EXPECT_EQ(folder.readBytes(kSentStorePath), storeBytes(awkwardReceivedRecords()));
 }
 
 } // namespace

@@ -347,6 +347,13 @@ TEST_F(ReceiveCommandTest, FailuresExitWithAStatusAScriptCanActOn)
              saveAccount(server.user(), QString());
          },
          78, QStringLiteral("パスワードが保存されていません")},
+        {"mail module missing",
+         [&] {
+             configure();
+             folder->copyProgram();
+             ASSERT_TRUE(QFile::remove(folder->path() + QStringLiteral("/orvaine-mail.so")));
+         },
+         1, QStringLiteral("orvaine-mail.so）を読み込めませんでした")},
     };
     server.deliver(message("waiting", "Still on the server afterwards."));
     for (const Case &c : cases) {

@@ -3,10 +3,17 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QStringList>
 
 #include <stdexcept>
 
 namespace orv::test {
+
+namespace {
+
+const QStringList kProgramFiles = {QStringLiteral("orvaine"), QStringLiteral("orvaine-mail.so")};
+
+} // namespace
 
 void copyTree(const QString &from, const QString &to)
 {
@@ -19,7 +26,7 @@ void copyTree(const QString &from, const QString &to)
         const QString target = to + QLatin1Char('/') + source.relativeFilePath(path);
         if (it.fileInfo().isDir())
             QDir().mkpath(target);
-        else if (it.fileInfo().fileName() != QLatin1String("orvaine"))
+        else if (!kProgramFiles.contains(it.fileInfo().fileName()))
             QFile::copy(path, target);
     }
 }
@@ -31,6 +38,18 @@ TempProgramFolder::TempProgramFolder(bool withInstallationTree)
     m_path = m_dir.path();
     if (withInstallationTree)
         copyTree(QString::fromUtf8(ORVAINE_PROGRAM_DIR), m_path);
+}
+
+QString TempProgramFolder::copyProgram(const QString &programDir) const
+{
+    const QString executable = m_path + QStringLiteral("/orvaine");
+    if (QFile::exists(executable)) // copied already; a test may have taken a file away since
+        return executable;
+    for (const QString &name : kProgramFiles) {
+        if (!QFile::copy(programDir + u'/' + name, m_path + u'/' + name))
+            throw std::runtime_error("cannot copy the program into its test folder");
+    }
+    return executable;
 }
 
 QString TempProgramFolder::file(const QString &programPath) const

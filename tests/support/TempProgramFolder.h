@@ -12,9 +12,14 @@ namespace orv::test {
 // folder, removed afterwards.
 class TempProgramFolder {
 public:
-    // A copy of the built program folder (without the executable); with
-    // `withInstallationTree` false the folder starts empty.
+    // A copy of the built program folder without the program's own files (the executable
+    // and its mail module); with `withInstallationTree` false the folder starts empty.
     explicit TempProgramFolder(bool withInstallationTree = true);
+
+    // Copies the program's own files from `programDir` in, once, for a test that runs the
+    // program as a process; the executable's path. The program finds its folder next to its
+    // executable, so the build's program folder never gains the files a run creates.
+    QString copyProgram(const QString &programDir = QStringLiteral(ORVAINE_PROGRAM_DIR)) const;
 
     const QString &path() const { return m_path; }
     AppDir appDir() const { return AppDir(m_path); }
@@ -29,7 +34,7 @@ private:
     QString m_path;
 };
 
-// Copies a folder tree.
+// Copies a folder tree, the program's own files left out.
 void copyTree(const QString &from, const QString &to);
 
 } // namespace orv::test

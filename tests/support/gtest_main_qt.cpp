@@ -1,14 +1,17 @@
+#include "transport/MailModule.h"
+
 #include <QApplication>
 
 #include <gtest/gtest.h>
 
 // Every test binary runs with a QApplication so that windows, the clipboard and sockets
-// work; the offscreen platform needs no display.
+// work; the offscreen platform needs no display. The mail module is linked in, not loaded.
 int main(int argc, char **argv)
 {
     qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? QByteArray("offscreen")
                                                                     : qgetenv("QT_QPA_PLATFORM"));
     QApplication application(argc, argv);
+    orv::useLinkedMailModule(&orv::mailModuleTable());
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,9 @@
+// The one symbol orvaine-mail.so shows the program.
+#include "transport/MailModule.h"
+
+#include <QtGlobal>
+
+extern "C" Q_DECL_EXPORT const orv::MailModule *orvaineMailModule()
+{
+    return &orv::mailModuleTable();
+}
