@@ -126,7 +126,6 @@ void MainForm::buildControls()
     m_image2->setScaledContents(true);
 
     m_image1 = namedControl<QLabel>(QStringLiteral("Image1"), this);
-    m_image1->setPixmap(emblem());
     m_image1->setGeometry(twipsRect(6700, 180, 840, 840));
 
     struct CommandLabel {
@@ -283,8 +282,10 @@ bool MainForm::event(QEvent *event)
 
 void MainForm::afterFirstDrawing()
 {
-    // Decoding the picture takes about as long as building the window: the window shows
-    // first and the picture fills it a moment later, unless new mail has put its own there.
+    // The pictures take about as long as the rest of the window: decoding the picture, and
+    // the threads Qt starts to smooth the emblem's curves. The window shows first and they
+    // come a moment later; new mail may have put its own picture there already.
+    m_image1->setPixmap(emblem());
     if (m_image2->pixmap().isNull())
         showPicture(kStartPicture);
     // The compose window is loaded hidden to clear its fortune box.

@@ -152,6 +152,13 @@ void ClickableLabel::keyPressEvent(QKeyEvent *event)
 // focus and laid out at every paint, for selecting the text with the keyboard. A command's
 // caption is not for selecting: the focus only redraws the frame, and the caption is drawn
 // as a plain label draws it, so a window of commands shows without laying out documents.
+bool ClickableLabel::event(QEvent *event)
+{
+    if (event->type() == QEvent::Polish) // where a label that takes the focus makes its document
+        return QFrame::event(event);
+    return QLabel::event(event);
+}
+
 void ClickableLabel::focusInEvent(QFocusEvent *event)
 {
     QFrame::focusInEvent(event);
