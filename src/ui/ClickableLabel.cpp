@@ -148,13 +148,14 @@ void ClickableLabel::keyPressEvent(QKeyEvent *event)
     event->accept();
 }
 
-// A label that takes the focus keeps its text in a whole text document, built on its first
-// focus and laid out at every paint, for selecting the text with the keyboard. A command's
-// caption is not for selecting: the focus only redraws the frame, and the caption is drawn
-// as a plain label draws it, so a window of commands shows without laying out documents.
+// A label that takes the focus keeps its text in a whole text document, made when the label
+// is polished, filled at its first focus and laid out at every paint, for selecting the text
+// with the keyboard. A command's caption is not for selecting: the label makes no document,
+// the focus only redraws the frame, and the caption is drawn as a plain label draws it, so a
+// window of commands shows without laying out documents.
 bool ClickableLabel::event(QEvent *event)
 {
-    if (event->type() == QEvent::Polish) // where a label that takes the focus makes its document
+    if (event->type() == QEvent::Polish)
         return QFrame::event(event);
     return QLabel::event(event);
 }
