@@ -11,6 +11,7 @@
 #include "transport/MailLibraryFactory.h"
 #include "ui/App.h"
 #include "ui/FluidSynthTune.h"
+#include "ui/PrintModule.h"
 #include "ui/QtServices.h"
 #include "viewer/HistoryView.h"
 
@@ -36,7 +37,7 @@ Services desktopServices(App *const *app)
     Services services;
     services.messageBoxes = std::make_unique<QtMessageBoxes>();
     services.fileDialogs = std::make_unique<QtFileDialogs>();
-    services.printDialogs = std::make_unique<QtPrintDialogs>();
+    services.printDialogs = std::make_unique<LatePrintDialogs>();
     services.tune = std::make_unique<FluidSynthTune>();
     services.browser = std::make_unique<DesktopBrowser>();
     services.clock = std::make_unique<SystemClock>();

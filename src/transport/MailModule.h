@@ -19,16 +19,15 @@ namespace orv {
 struct MailModule {
     using Credentials = std::function<std::pair<QString, QString>()>;
 
+    static constexpr int kVersion = 1;
     // The module is built with the program; one from another build is refused.
-    int version;
+    int version = kVersion;
     std::unique_ptr<MailLibrary> (*createMailLibrary)(Credentials credentials);
     // What mime::expandMessage does (transport/mime/MessageDecoder.h).
     int (*expandMessage)(const QByteArray &rawMessage, const QString &attachmentFolder,
                          MailHeaderFields &fields, QString &body, QString *error,
                          const MailHeaderFields *decodedFields, QStringList *writtenFiles);
 };
-
-inline constexpr int kMailModuleVersion = 1;
 
 // The module, loaded on the first call from the program's folder; null when it cannot be
 // loaded, with a sentence for the user in `error`.

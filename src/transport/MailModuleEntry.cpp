@@ -3,7 +3,7 @@
 
 #include <QtGlobal>
 
-extern "C" Q_DECL_EXPORT const orv::MailModule *orvaineMailModule()
+extern "C" Q_DECL_EXPORT const void *orvaineMailModule()
 {
     return &orv::mailModuleTable();
 }

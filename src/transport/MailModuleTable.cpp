@@ -8,7 +8,7 @@ namespace orv {
 const MailModule &mailModuleTable()
 {
     static const MailModule table{
-        kMailModuleVersion,
+        MailModule::kVersion,
         [](MailModule::Credentials credentials) -> std::unique_ptr<MailLibrary> {
             return std::make_unique<NMailFacade>(std::move(credentials), pop3::Options());
         },

@@ -1,10 +1,7 @@
 #include "ui/QtServices.h"
 
-#include <QAbstractPrintDialog>
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QPrintDialog>
-#include <QPrinter>
 
 namespace orv {
 
@@ -28,19 +25,6 @@ QString QtFileDialogs::saveFileName(QWidget *parent, const FileDialogRequest &re
         options |= QFileDialog::DontConfirmOverwrite;
     return QFileDialog::getSaveFileName(parent, QString(), QString(), request.filter, nullptr,
                                         options);
-}
-
-PrintChoice QtPrintDialogs::choose(QWidget *parent, QPrinter &printer, bool selectionAvailable)
-{
-    QPrintDialog dialog(&printer, parent);
-    dialog.setOption(QAbstractPrintDialog::PrintSelection, selectionAvailable);
-    if (selectionAvailable)
-        dialog.setPrintRange(QAbstractPrintDialog::Selection);
-    PrintChoice choice;
-    choice.accepted = dialog.exec() == QDialog::Accepted;
-    choice.printSelection = dialog.printRange() == QAbstractPrintDialog::Selection;
-    choice.copies = printer.copyCount();
-    return choice;
 }
 
 void DesktopBrowser::open(const QUrl &url)

@@ -17,11 +17,6 @@ public:
     QString saveFileName(QWidget *parent, const FileDialogRequest &request) override;
 };
 
-class QtPrintDialogs : public PrintDialogs {
-public:
-    PrintChoice choose(QWidget *parent, QPrinter &printer, bool selectionAvailable) override;
-};
-
 class DesktopBrowser : public Browser {
 public:
     void open(const QUrl &url) override;

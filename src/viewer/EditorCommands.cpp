@@ -4,13 +4,13 @@
 #include "core/TextFile.h"
 #include "ui/App.h"
 #include "ui/Clipboard.h"
+#include "ui/PrintModule.h"
 #include "viewer/HistoryView.h"
 #include "viewer/QuickSave.h"
 #include "viewer/TyakuForm.h"
 
 #include <QFile>
 #include <QLineEdit>
-#include <QPrinter>
 #include <QTextBlock>
 #include <QTextBlockFormat>
 #include <QTextCursor>
@@ -106,28 +106,6 @@ void findFrom(App &app, TyakuForm &form, qsizetype start)
         return;
     editor.setFocus();
     selectRange(editor, index, needle.size());
-}
-
-// One document with a page break before every further copy, so that each copy starts on
-// a page of its own and the printer gets one job. The break goes on the copy's first block
-// only after its text is in: blocks made while inserting would inherit it.
-void printCopies(QPrinter &printer, const QString &text, const QFont &font, int copies)
-{
-    QTextDocument document;
-    document.setDefaultFont(font);
-    QTextCursor cursor(&document);
-    for (int copy = 0; copy < copies; ++copy) {
-        const int start = cursor.position();
-        cursor.insertText(text);
-        if (copy == 0)
-            continue;
-        QTextCursor first(document.findBlock(start));
-        QTextBlockFormat pageBreak = first.blockFormat();
-        pageBreak.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-        first.setBlockFormat(pageBreak);
-    }
-    printer.setCopyCount(1);
-    document.print(&printer);
 }
 
 qint16 &toggleCounter(EditorState &editor, TextStyle style)
@@ -235,15 +213,18 @@ void putHeaderBlockInFront(TyakuForm &form)
 
 void Print(App &app, TyakuForm &form)
 {
-    QTextEdit &editor = *form.rtfEd();
-    const QTextCursor cursor = editor.textCursor();
-    QPrinter printer;
-    const PrintChoice choice = app.printDialogs().choose(&form, printer, cursor.hasSelection());
-    if (!choice.accepted)
+    QString unavailable;
+    const PrintModule *printing = printModule(&unavailable);
+    if (!printing) {
+        app.messageBoxes().show(
+            &form, {unavailable, App::applicationTitle(), QMessageBox::Ok, QMessageBox::Warning});
         return;
-    const QString text = cursor.hasSelection() && choice.printSelection ? selectedText(cursor)
-                                                                        : editor.toPlainText();
-    printCopies(printer, text + QLatin1Char('\n'), editor.font(), std::max(choice.copies, 1));
+    }
+    const QTextEdit &editor = *form.rtfEd();
+    const QTextCursor cursor = editor.textCursor();
+    printing->print(&form, app.printDialogs(), editor.toPlainText(),
+                    cursor.hasSelection() ? std::optional(selectedText(cursor)) : std::nullopt,
+                    editor.font());
 }
 
 void Search(App &app, TyakuForm &form)

@@ -91,8 +91,10 @@ TEST(DesktopInstall, ReceiveTimerRunsTheInstalledProgramEveryTenMinutes)
     const QString root = prefix.path() + QStringLiteral("/a folder 100% $HOME");
     ASSERT_NO_FATAL_FAILURE(install(root, QString()));
     ASSERT_NO_FATAL_FAILURE(install(root, QStringLiteral("desktop")));
-    // The timer's receive needs the mail module beside the installed program.
-    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/orvaine/orvaine-mail.so")).isFile());
+    // The program folder installs with its modules beside the program.
+    for (const char *module : {"orvaine-mail.so", "orvaine-print.so"})
+        EXPECT_TRUE(QFileInfo(root + QStringLiteral("/orvaine/") + QLatin1String(module)).isFile())
+            << module;
 
     const QString unitDir = root + QStringLiteral("/share/systemd/user/");
     const QString service = unitDir + QStringLiteral("orvaine-receive.service");

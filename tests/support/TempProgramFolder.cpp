@@ -11,7 +11,8 @@ namespace orv::test {
 
 namespace {
 
-const QStringList kProgramFiles = {QStringLiteral("orvaine"), QStringLiteral("orvaine-mail.so")};
+const QStringList kProgramFiles = {QStringLiteral("orvaine"), QStringLiteral("orvaine-mail.so"),
+                                   QStringLiteral("orvaine-print.so")};
 
 } // namespace
 

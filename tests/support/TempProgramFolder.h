@@ -13,7 +13,7 @@ namespace orv::test {
 class TempProgramFolder {
 public:
     // A copy of the built program folder without the program's own files (the executable
-    // and its mail module); with `withInstallationTree` false the folder starts empty.
+    // and its modules); with `withInstallationTree` false the folder starts empty.
     explicit TempProgramFolder(bool withInstallationTree = true);
 
     // Copies the program's own files from `programDir` in, once, for a test that runs the

@@ -21,7 +21,7 @@ struct RecordingModule {
         return library;
     }
 
-    static constexpr MailModule table{kMailModuleVersion, &create, nullptr};
+    static constexpr MailModule table{MailModule::kVersion, &create, nullptr};
 };
 
 // Puts `module` in place of the linked one for one test.

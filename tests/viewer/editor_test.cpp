@@ -2,6 +2,7 @@
 
 #include "core/Cp932.h"
 #include "ui/Clipboard.h"
+#include "ui/PrintModule.h"
 #include "viewer/EditorCommands.h"
 
 #include <QAction>
@@ -342,6 +343,21 @@ TEST_F(EditorTest, PrintGoesThroughThePrintDialogIntoAPdf)
     EXPECT_EQ(pdf.count("/Type /Page\n") + pdf.count("/Type /Page\r") + pdf.count("/Type /Page "),
               2)
         << "one page for each copy";
+}
+
+// The print module is loaded from the program's folder; a test binary has none beside it,
+// as a program folder that lost it has none.
+TEST_F(EditorTest, WithoutThePrintModulePrintSaysWhyAndAsksNothing)
+{
+    useLinkedPrintModule(nullptr);
+    editor().setPlainText(QStringLiteral("印刷する"));
+    form().dispatchToolbarKey(QStringLiteral("Print"));
+    useLinkedPrintModule(&printModuleTable());
+    EXPECT_TRUE(t.printDialogs->selectionOffered.empty());
+    ASSERT_EQ(t.messageBoxes->shown.size(), 1u);
+    EXPECT_TRUE(t.messageBoxes->shown[0].text.contains(
+        QStringLiteral("印刷に使うライブラリ（orvaine-print.so）を読み込めませんでした")))
+        << t.messageBoxes->shown[0].text.toStdString();
 }
 
 TEST_F(EditorTest, LoadingTheWindowLoadsTheEditorFileOrOffersToRetry)
