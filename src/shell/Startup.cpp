@@ -12,6 +12,7 @@
 #include "ui/App.h"
 #include "ui/FluidSynthTune.h"
 #include "ui/PrintModule.h"
+#include "ui/ProgramFont.h"
 #include "ui/QtServices.h"
 #include "viewer/HistoryView.h"
 
@@ -87,6 +88,7 @@ int runProgram(QApplication &application)
 {
     application.setApplicationName(App::applicationTitle());
     application.setQuitOnLastWindowClosed(false);
+    useProgramFont();
     App *appPointer = nullptr;
     App app(AppDir(QCoreApplication::applicationDirPath()), desktopServices(&appPointer));
     appPointer = &app;

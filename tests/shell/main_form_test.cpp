@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -261,9 +262,14 @@ TEST_F(MainFormTest, RendersWithJapaneseGlyphs)
 {
     start();
     form->show();
-    // A font that holds the Japanese captions must be installed, or they render as boxes.
+    // A font that holds the Japanese captions must be installed, or they render as boxes; the
+    // program's own font holds them, so that no window searches for one.
     EXPECT_FALSE(QFontDatabase::families(QFontDatabase::Japanese).isEmpty());
+    EXPECT_EQ(QFontInfo(form->font()).family(), QStringLiteral("IPAPGothic"));
 
+    // The pictures come a moment after the first paint.
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !label(QStringLiteral("Image1"))->pixmap().isNull(); }));
     const QPixmap shot = form->grab();
     const QString folder =
         QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");

@@ -1,5 +1,6 @@
 #include "transport/MailModule.h"
 #include "ui/PrintModule.h"
+#include "ui/ProgramFont.h"
 
 #include <QApplication>
 
@@ -14,6 +15,7 @@ int main(int argc, char **argv)
     QApplication application(argc, argv);
     orv::useLinkedMailModule(&orv::mailModuleTable());
     orv::useLinkedPrintModule(&orv::printModuleTable());
+    orv::useProgramFont(); // the windows are laid out and drawn as the program draws them
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
