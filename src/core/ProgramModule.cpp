@@ -1,6 +1,7 @@
 #include "core/ProgramModule.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QLibrary>
 
 #include <memory>
@@ -14,10 +15,13 @@ const void *loadProgramModule(const QString &fileName, const char *entry, int ve
 {
     // Kept, never unloaded: what the module made lives until the program ends.
     static std::vector<std::unique_ptr<QLibrary>> loaded;
-    auto library =
-        std::make_unique<QLibrary>(QCoreApplication::applicationDirPath() + u'/' + fileName);
+    const QString path = QCoreApplication::applicationDirPath() + u'/' + fileName;
+    auto library = std::make_unique<QLibrary>(path);
     using Entry = const void *(*)();
-    const auto tableOf = reinterpret_cast<Entry>(library->resolve(entry));
+    // Only a regular file goes to the system's loader: a FIFO or a device put in its place is
+    // never opened.
+    const auto tableOf =
+        QFileInfo(path).isFile() ? reinterpret_cast<Entry>(library->resolve(entry)) : nullptr;
     const void *table = tableOf ? tableOf() : nullptr;
     if (!table) {
         if (error)
