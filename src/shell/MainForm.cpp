@@ -102,6 +102,11 @@ MainForm::MainForm(App &app) : m_app(app)
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(QStringLiteral("Orvaine Ver 1.05"));
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
+    // Before the picture comes, or without one, a night blue that the white captions read on.
+    // A window opened over this one keeps its own colours.
+    QPalette night = palette();
+    night.setColor(QPalette::Window, QColor(20, 40, 70));
+    setPalette(night);
     buildControls();
     nameControlsForScreenReaders();
     wireHelpTexts();

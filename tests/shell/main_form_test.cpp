@@ -8,8 +8,10 @@
 #include "ui/ClockText.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QMessageBox>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -275,6 +277,22 @@ TEST_F(MainFormTest, RendersWithJapaneseGlyphs)
         QString::fromUtf8(ORVAINE_PROGRAM_DIR) + QStringLiteral("/../screenshots");
     QDir().mkpath(folder);
     EXPECT_TRUE(shot.save(folder + QStringLiteral("/MainForm.png")));
+}
+
+// The window's own colour shows until the picture comes, and where the picture is missing;
+// it is the window's alone, not that of a box opened over it.
+TEST_F(MainFormTest, WithoutItsPictureTheWindowIsNightBlueAndABoxOverItKeepsItsColours)
+{
+    ASSERT_TRUE(QFile::remove(fixture.folder.file(QStringLiteral("\\背景画像\\1.jpg"))));
+    start();
+    form->show();
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !label(QStringLiteral("Image1"))->pixmap().isNull(); }));
+    EXPECT_TRUE(label(QStringLiteral("Image2"))->pixmap().isNull());
+    const QColor night(20, 40, 70);
+    EXPECT_EQ(form->grab().toImage().pixelColor(480, 150), night) << "a free spot of the window";
+    QMessageBox box(form.get());
+    EXPECT_NE(box.palette().color(QPalette::Window), night);
 }
 
 // Every command label shows its whole caption at the designed size: what does not fit is
