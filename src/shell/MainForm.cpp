@@ -53,11 +53,17 @@ QPixmap emblem()
 
 // The labels' looks, given through palettes and fonts: a style sheet would cost a parse
 // and a style of its own for every control at every start.
+void setColour(QWidget *widget, QPalette::ColorRole role, const QColor &colour,
+               QPalette::ColorGroup group = QPalette::All)
+{
+    QPalette colours = widget->palette();
+    colours.setColor(group, role, colour);
+    widget->setPalette(colours);
+}
+
 void setTextLooks(QLabel *label, const QColor &text, bool bold, bool italic = false)
 {
-    QPalette colours = label->palette();
-    colours.setColor(QPalette::WindowText, text);
-    label->setPalette(colours);
+    setColour(label, QPalette::WindowText, text);
     QFont font = label->font();
     font.setBold(bold);
     font.setItalic(italic);
@@ -67,20 +73,16 @@ void setTextLooks(QLabel *label, const QColor &text, bool bold, bool italic = fa
 void setCommandLooks(ClickableLabel *label)
 {
     setTextLooks(label, Qt::white, true);
-    QPalette colours = label->palette();
     // The style draws a disabled caption in the text colour of text boxes.
     for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text})
-        colours.setColor(QPalette::Disabled, role, QColor(255, 255, 255, 90));
-    label->setPalette(colours);
+        setColour(label, role, QColor(255, 255, 255, 90), QPalette::Disabled);
     label->setPlate(QColor(20, 50, 90, 150), QColor(40, 110, 190, 190));
 }
 
 void setStatusLineLooks(QLabel *label)
 {
     setTextLooks(label, Qt::white, false);
-    QPalette colours = label->palette();
-    colours.setColor(QPalette::Window, QColor(0, 0, 0, 90));
-    label->setPalette(colours);
+    setColour(label, QPalette::Window, QColor(0, 0, 0, 90));
     label->setAutoFillBackground(true);
     // The text stands clear of the dark box's edges.
     label->setMargin(3);
@@ -104,9 +106,7 @@ MainForm::MainForm(App &app) : m_app(app)
     setFixedSize(twipsToPixels(kClientWidthTwips), twipsToPixels(kClientHeightTwips));
     // Before the picture comes, or without one, a night blue that the white captions read on.
     // A window opened over this one keeps its own colours.
-    QPalette night = palette();
-    night.setColor(QPalette::Window, QColor(20, 40, 70));
-    setPalette(night);
+    setColour(this, QPalette::Window, QColor(20, 40, 70));
     buildControls();
     nameControlsForScreenReaders();
     wireHelpTexts();

@@ -31,13 +31,22 @@ public:
     ~ModuleInPlace() { useLinkedMailModule(&mailModuleTable()); }
 };
 
-TEST(LateMailLibrary, StartUpAndShutdownLeaveTheModuleUnloaded)
-{
-    const ModuleInPlace recording(&RecordingModule::table);
-    RecordingModule::made = 0;
+// A stand-in over the recording module, after start-up's two calls.
+class LateMailLibraryTest : public ::testing::Test {
+protected:
+    LateMailLibraryTest()
+    {
+        RecordingModule::made = 0;
+        mail->NMailInitializeWinSock();
+        mail->NMailSetOption(1, 8192);
+    }
+
+    const ModuleInPlace recording{&RecordingModule::table};
     const std::unique_ptr<MailLibrary> mail = createMailLibrary(nullptr);
-    mail->NMailInitializeWinSock();
-    mail->NMailSetOption(1, 8192);
+};
+
+TEST_F(LateMailLibraryTest, StartUpAndShutdownLeaveTheModuleUnloaded)
+{
     mail->NMailAttachmentFileClose();
     mail->NMailPop3Abort(1);
     EXPECT_EQ(mail->NMailGetMessage(), QString());
@@ -45,13 +54,8 @@ TEST(LateMailLibrary, StartUpAndShutdownLeaveTheModuleUnloaded)
     EXPECT_EQ(RecordingModule::made, 0);
 }
 
-TEST(LateMailLibrary, TheFirstCallForAServerLoadsTheModuleWithWhatStartUpSet)
+TEST_F(LateMailLibraryTest, TheFirstCallForAServerLoadsTheModuleWithWhatStartUpSet)
 {
-    const ModuleInPlace recording(&RecordingModule::table);
-    RecordingModule::made = 0;
-    const std::unique_ptr<MailLibrary> mail = createMailLibrary(nullptr);
-    mail->NMailInitializeWinSock();
-    mail->NMailSetOption(1, 8192);
     EXPECT_EQ(mail->NMailPop3Connect(QStringLiteral("pop.example.jp")), nmail::kFailed);
     ASSERT_EQ(RecordingModule::made, 1);
     EXPECT_EQ(mail->NMailGetMessage(), QStringLiteral("サーバーに接続できません。"));
